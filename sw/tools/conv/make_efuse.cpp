@@ -37,10 +37,10 @@ static int next()
 }
 
 // Reads one word as a "%x\n" scan would (white space, optional sign, optional
-// 0x or 0X, hexadecimal digits) but refuses what such a scan
-// would cut short or read as garbage. Returns 1 with the word in data; 0 with
-// errno EINVAL (not a number) or ERANGE (doesn't fit in 32 bits); EOF at the
-// end of the list, or on a read error, which ferror(infile) then tells.
+// 0x or 0X, hexadecimal digits) but refuses what such a scan would cut short
+// or read as garbage. Returns 1 with the word in data; 0 with errno EINVAL
+// (not a number) or ERANGE (doesn't fit in 32 bits); EOF at the end of the
+// list, or on a read error, which ferror(infile) then tells.
 static int readword(uint32_t *data)
 {
     int c;
