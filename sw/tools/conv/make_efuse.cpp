@@ -240,8 +240,9 @@ int main(int argc, char *argv[])
         }
     }
 
-    // Exit would flush the bit map too, but without telling whether it worked.
-    if (fclose(outfile) != 0) {
+    // Exit would flush the bit map too, but without telling whether it worked; and fclose
+    // doesn't tell of a failed flush in every C runtime (Wine's msvcrt), so flush first.
+    if (fflush(outfile) != 0 || fclose(outfile) != 0) {
         perror("write 2");
         exit(1);
     }
