@@ -3,7 +3,7 @@
 // What it writes gets burnt into one-time-programmable fuses, so any doubt
 // about a word stops the run with status 1 rather than write a guess.
 
-// fileno, fstat and fcntl are POSIX: strict standard mode hides them unless asked for.
+// open, fdopen, fstat and ftruncate are POSIX: strict standard mode hides them unless asked for.
 #define _POSIX_C_SOURCE 200809L
 #include <cerrno>
 #include <cstdint>
@@ -15,13 +15,30 @@
 static FILE *infile;
 static FILE *outfile;
 
-// What stands at the bit map's path, which opening it will truncate.
-enum { NOTHING_TO_LOSE, SAME_FILE, OTHER_FILE };
+// What an open reached, as far as losing a file is concerned: a device (or pipe, or anything
+// else that opening for writing can't empty), a device reached through what looks like a file
+// name, or a regular file, empty or not, known by its volume and its index there.
+enum { DEVICE, DEVICE_NAME, EMPTY_FILE, FILLED_FILE };
+struct place {
+    int kind;
+    unsigned long long volume, index;
+};
+
+// How a path is opened: the word list for reading; the bit map for writing, created if missing
+// but never truncated by the open; and an existing bit map once more, to read what it holds.
+enum { READ, WRITE, CHECK };
 
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
 #include <io.h>
+#include <sys/stat.h>
 #include <windows.h>
+
+// Windows stores names in UTF-16 and hands the arguments over so to wmain (-municode); the
+// narrow calls would pass them through the code page, which swaps in look-alikes or fails.
+#define main wmain
+#define ARG "%ls"
+typedef wchar_t argchar;
 
 // The C runtime starts standard error in text mode, which would end every message in CR LF.
 // Descriptors 0 to 2 need nothing: it keeps them reserved even when the caller gave no handle.
@@ -30,49 +47,109 @@ static void openstandard()
     _setmode(_fileno(stderr), _O_BINARY);
 }
 
-// Windows knows a file by its volume's serial number and its index there; it has no inode
-// numbers. The bit map's path is opened for no access at all, which creates and truncates
-// nothing; devices such as NUL have nothing to lose.
-static int mapfile(const char *outfilename)
+// Binary, so that no Ctrl-Z ends a file early and no carriage return is added to a line end.
+static int openpath(const wchar_t *name, int how)
 {
-    BY_HANDLE_FILE_INFORMATION in, out;
-    HANDLE h = CreateFileA(outfilename, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
-    if (h == INVALID_HANDLE_VALUE)
-        return NOTHING_TO_LOSE;
-    bool regular = GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &out) &&
-                   !(out.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-    CloseHandle(h);
-    if (!regular)
-        return NOTHING_TO_LOSE;
-    h = (HANDLE)_get_osfhandle(_fileno(infile));
-    if (GetFileInformationByHandle(h, &in) && in.dwVolumeSerialNumber == out.dwVolumeSerialNumber &&
-        in.nFileIndexHigh == out.nFileIndexHigh && in.nFileIndexLow == out.nFileIndexLow)
-        return SAME_FILE;
-    return OTHER_FILE;
+    static const int flags[] = {_O_RDONLY, _O_WRONLY | _O_CREAT, _O_RDONLY};
+    return _wopen(name, flags[how] | _O_BINARY, _S_IREAD | _S_IWRITE);
+}
+
+// Windows takes a reserved name such as AUX, NUL or COM1 for its device even with an extension
+// (aux.txt, nul.bits): a user who writes one means a file. The bare names mean the device.
+static bool hasextension(const wchar_t *name)
+{
+    const wchar_t *dot = NULL;
+    for (; *name != 0; name++)
+        if (*name == '/' || *name == '\\')
+            dot = NULL;
+        else if (*name == '.')
+            dot = name;
+    return dot != NULL;
+}
+
+// Windows knows a file by its volume's serial number and its index there; it has no inodes.
+static bool identify(int fd, const wchar_t *name, struct place *p)
+{
+    HANDLE h = (HANDLE)_get_osfhandle(fd);
+    BY_HANDLE_FILE_INFORMATION info;
+    DWORD type = GetFileType(h);
+    if (type != FILE_TYPE_DISK) {
+        p->kind = type == FILE_TYPE_CHAR && hasextension(name) ? DEVICE_NAME : DEVICE;
+        return true;
+    }
+    if (!GetFileInformationByHandle(h, &info)) {
+        errno = EIO;
+        return false;
+    }
+    p->kind = info.nFileSizeHigh != 0 || info.nFileSizeLow != 0 ? FILLED_FILE : EMPTY_FILE;
+    p->volume = info.dwVolumeSerialNumber;
+    p->index = (unsigned long long)info.nFileIndexHigh << 32 | info.nFileIndexLow;
+    return true;
+}
+
+static int emptyfile(int fd)
+{
+    return _chsize(fd, 0);
 }
 #else
 #include <sys/stat.h>
+#include <unistd.h>
+
+#define ARG "%s"
+typedef char argchar;
 
 // A descriptor 0, 1 or 2 left closed by the caller would be given to the word list or the
 // bit map, and what is meant for standard error would land in them.
 static void openstandard()
 {
+    struct stat st;
     for (int fd = 0; fd <= 2; fd++)
-        if (fcntl(fd, F_GETFD) == -1 && open("/dev/null", O_RDWR) != fd)
+        if (fstat(fd, &st) != 0 && open("/dev/null", O_RDWR) != fd)
             exit(1);
 }
 
-static int mapfile(const char *outfilename)
+// Opening a file again to check it never waits, should its path have become a FIFO meanwhile.
+static int openpath(const char *name, int how)
 {
-    struct stat in, out;
-    if (stat(outfilename, &out) != 0 || !S_ISREG(out.st_mode))
-        return NOTHING_TO_LOSE;
-    if (fstat(fileno(infile), &in) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino)
-        return SAME_FILE;
-    return OTHER_FILE;
+    static const int flags[] = {O_RDONLY, O_WRONLY | O_CREAT, O_RDONLY | O_NONBLOCK};
+    return open(name, flags[how], 0666);
+}
+
+static bool identify(int fd, const char *, struct place *p)
+{
+    struct stat st;
+    if (fstat(fd, &st) != 0)
+        return false;
+    p->kind = !S_ISREG(st.st_mode) ? DEVICE : st.st_size > 0 ? FILLED_FILE : EMPTY_FILE;
+    p->volume = st.st_dev;
+    p->index = st.st_ino;
+    return true;
+}
+
+static int emptyfile(int fd)
+{
+    return ftruncate(fd, 0);
 }
 #endif
+
+static bool samefile(const struct place *a, const struct place *b)
+{
+    return a->kind >= EMPTY_FILE && b->kind >= EMPTY_FILE && a->volume == b->volume &&
+           a->index == b->index;
+}
+
+// Reports a failure, by the error number or by a line of its own, and ends the run.
+[[noreturn]] static void fail(const char *tag)
+{
+    perror(tag);
+    exit(1);
+}
+
+[[noreturn]] static void refuse(const char *line)
+{
+    fputs(line, stderr);
+    exit(1);
+}
 
 // The word list is plain ASCII whatever the locale: white space is blank, tab,
 // line feed, vertical tab, form feed or carriage return.
@@ -127,7 +204,7 @@ static int readword(uint32_t *data)
         }
         value = value << 4 | digit;
     }
-    if (ferror(infile))
+    if (c == EOF && ferror(infile))
         return EOF;
     if (!digits) {
         errno = EINVAL;
@@ -163,7 +240,44 @@ static bool isbitmap(FILE *file)
     return c == EOF && !ferror(file);
 }
 
-int main(int argc, char *argv[])
+// Opens the bit map once, creating it but truncating nothing, and decides on what that open
+// reached: the word list itself, a device named like a file, or an existing file that isn't a
+// bit map (most often the word list, with the arguments swapped) is refused and left as it is.
+// Only then is the file truncated, and written, through that same open.
+static FILE *openmap(const argchar *outfilename, const struct place *list)
+{
+    struct place map, again;
+    int fd = openpath(outfilename, WRITE);
+    if (fd < 0 || !identify(fd, outfilename, &map))
+        fail("open 2");
+    if (map.kind == DEVICE_NAME)
+        refuse("open 2: name is reserved for a device\n");
+    if (samefile(&map, list))
+        refuse("open 2: word list and bit map are the same file\n");
+    if (map.kind == FILLED_FILE) {
+        // Reading it takes a second open, which counts only if it reached the same file.
+        int check = openpath(outfilename, CHECK);
+        if (check < 0 || !identify(check, outfilename, &again))
+            fail("open 2");
+        if (!samefile(&again, &map))
+            refuse("open 2: bit map was replaced while it was checked\n");
+        FILE *old = fdopen(check, "rb");
+        if (old == NULL || !isbitmap(old)) {
+            if (old == NULL || ferror(old))
+                fail("open 2");
+            refuse("open 2: existing file is not a bit map\n");
+        }
+        fclose(old);
+        if (emptyfile(fd) != 0)
+            fail("open 2");
+    }
+    FILE *file = fdopen(fd, "wb");
+    if (file == NULL)
+        fail("open 2");
+    return file;
+}
+
+int main(int argc, argchar *argv[])
 {
     openstandard();
     // C starts standard error unbuffered, but some runtimes buffer it when it is a file or
@@ -172,43 +286,22 @@ int main(int argc, char *argv[])
 
     if (argc != 3) {
         // Some systems can start a program with no arguments at all, not even its name.
-        fprintf(stderr, "usage: %s infile outfile\n", argc > 0 ? argv[0] : "make_efuse");
+        if (argc == 0)
+            refuse("usage: make_efuse infile outfile\n");
+        fprintf(stderr, "usage: " ARG " infile outfile\n", argv[0]);
         exit(1);
     }
 
-    // Binary, so that no platform ends the list early at a Ctrl-Z byte.
-    const char *infilename = argv[1];
-    infile = fopen(infilename, "rb");
-    if (infile == NULL) {
-        perror("open 1");
-        exit(1);
-    }
+    const argchar *infilename = argv[1];
+    struct place list;
+    int fd = openpath(infilename, READ);
+    if (fd < 0 || !identify(fd, infilename, &list) || (infile = fdopen(fd, "rb")) == NULL)
+        fail("open 1");
+    if (list.kind == DEVICE_NAME)
+        refuse("open 1: name is reserved for a device\n");
 
-    // Opening the bit map truncates it. An existing file there is replaced only when it is
-    // a bit map itself: the commonest slip, swapped arguments, names the word list there.
-    const char *outfilename = argv[2];
-    int kind = mapfile(outfilename);
-    if (kind == SAME_FILE) {
-        fputs("open 2: word list and bit map are the same file\n", stderr);
-        exit(1);
-    }
-    if (kind == OTHER_FILE) {
-        FILE *old = fopen(outfilename, "rb");
-        if (old == NULL || !isbitmap(old)) {
-            if (old == NULL || ferror(old))
-                perror("open 2");
-            else
-                fputs("open 2: existing file is not a bit map\n", stderr);
-            exit(1);
-        }
-        fclose(old);
-    }
-    // Binary, so that no platform adds a carriage return to the line ends.
-    outfile = fopen(outfilename, "wb");
-    if (outfile == NULL) {
-        perror("open 2");
-        exit(1);
-    }
+    const argchar *outfilename = argv[2];
+    outfile = openmap(outfilename, &list);
 
     uint32_t data;
     for (int i = 0; i < 32; i++) {
