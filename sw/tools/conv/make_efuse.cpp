@@ -17,22 +17,24 @@ static FILE *outfile;
 
 // What an open reached, as far as losing a file is concerned: a device (or pipe, or anything
 // else that opening for writing can't empty), a device reached through what looks like a file
-// name, or a regular file, empty or not, known by its volume and its index there.
-enum { DEVICE, DEVICE_NAME, EMPTY_FILE, FILLED_FILE };
+// name, or a regular file, known by its volume and its index there.
+enum { DEVICE, DEVICE_NAME, REGULAR };
 struct place {
     int kind;
     unsigned long long volume, index;
 };
 
-// How a path is opened: the word list for reading; the bit map for writing, created if missing
-// but never truncated by the open; and an existing bit map once more, to read what it holds.
-enum { READ, WRITE, CHECK };
+// How a path is opened: the word list for reading; the bit map as a new file, or else for
+// writing, created if missing but never truncated by the open; and an existing file at the bit
+// map's path once more, to read what it holds.
+enum { READ, CREATE, WRITE, CHECK };
 
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
 #include <io.h>
 #include <sys/stat.h>
 #include <windows.h>
+#include <cwchar>
 
 // Windows stores names in UTF-16 and hands the arguments over so to wmain (-municode); the
 // narrow calls would pass them through the code page, which swaps in look-alikes or fails.
@@ -50,21 +52,20 @@ static void openstandard()
 // Binary, so that no Ctrl-Z ends a file early and no carriage return is added to a line end.
 static int openpath(const wchar_t *name, int how)
 {
-    static const int flags[] = {_O_RDONLY, _O_WRONLY | _O_CREAT, _O_RDONLY};
+    static const int flags[] = {_O_RDONLY, _O_WRONLY | _O_CREAT | _O_EXCL, _O_WRONLY | _O_CREAT,
+                                _O_RDONLY};
     return _wopen(name, flags[how] | _O_BINARY, _S_IREAD | _S_IWRITE);
 }
 
 // Windows takes a reserved name such as AUX, NUL or COM1 for its device even with an extension
-// (aux.txt, nul.bits): a user who writes one means a file. The bare names mean the device.
-static bool hasextension(const wchar_t *name)
+// or in a folder (aux.txt, fuses\aux): a user who writes one means a file. A bare name (NUL,
+// COM1:) means the device, and so does a path where Windows translates no reserved name: one in
+// the device namespace (\\.\COM10) or a literal one (\\?\...).
+static bool filelike(const wchar_t *name)
 {
-    const wchar_t *dot = NULL;
-    for (; *name != 0; name++)
-        if (*name == '/' || *name == '\\')
-            dot = NULL;
-        else if (*name == '.')
-            dot = name;
-    return dot != NULL;
+    bool literal = (name[0] == '\\' || name[0] == '/') && (name[1] == '\\' || name[1] == '/') &&
+                   (name[2] == '.' || name[2] == '?') && (name[3] == '\\' || name[3] == '/');
+    return !literal && wcspbrk(name, L"./\\") != NULL;
 }
 
 // Windows knows a file by its volume's serial number and its index there; it has no inodes.
@@ -74,14 +75,14 @@ static bool identify(int fd, const wchar_t *name, struct place *p)
     BY_HANDLE_FILE_INFORMATION info;
     DWORD type = GetFileType(h);
     if (type != FILE_TYPE_DISK) {
-        p->kind = type == FILE_TYPE_CHAR && hasextension(name) ? DEVICE_NAME : DEVICE;
+        p->kind = type == FILE_TYPE_CHAR && filelike(name) ? DEVICE_NAME : DEVICE;
         return true;
     }
     if (!GetFileInformationByHandle(h, &info)) {
         errno = EIO;
         return false;
     }
-    p->kind = info.nFileSizeHigh != 0 || info.nFileSizeLow != 0 ? FILLED_FILE : EMPTY_FILE;
+    p->kind = REGULAR;
     p->volume = info.dwVolumeSerialNumber;
     p->index = (unsigned long long)info.nFileIndexHigh << 32 | info.nFileIndexLow;
     return true;
@@ -111,7 +112,8 @@ static void openstandard()
 // Opening a file again to check it never waits, should its path have become a FIFO meanwhile.
 static int openpath(const char *name, int how)
 {
-    static const int flags[] = {O_RDONLY, O_WRONLY | O_CREAT, O_RDONLY | O_NONBLOCK};
+    static const int flags[] = {O_RDONLY, O_WRONLY | O_CREAT | O_EXCL, O_WRONLY | O_CREAT,
+                                O_RDONLY | O_NONBLOCK};
     return open(name, flags[how], 0666);
 }
 
@@ -120,7 +122,7 @@ static bool identify(int fd, const char *, struct place *p)
     struct stat st;
     if (fstat(fd, &st) != 0)
         return false;
-    p->kind = !S_ISREG(st.st_mode) ? DEVICE : st.st_size > 0 ? FILLED_FILE : EMPTY_FILE;
+    p->kind = S_ISREG(st.st_mode) ? REGULAR : DEVICE;
     p->volume = st.st_dev;
     p->index = st.st_ino;
     return true;
@@ -134,7 +136,7 @@ static int emptyfile(int fd)
 
 static bool samefile(const struct place *a, const struct place *b)
 {
-    return a->kind >= EMPTY_FILE && b->kind >= EMPTY_FILE && a->volume == b->volume &&
+    return a->kind == REGULAR && b->kind == REGULAR && a->volume == b->volume &&
            a->index == b->index;
 }
 
@@ -240,35 +242,58 @@ static bool isbitmap(FILE *file)
     return c == EOF && !ferror(file);
 }
 
-// Opens the bit map once, creating it but truncating nothing, and decides on what that open
-// reached: the word list itself, a device named like a file, or an existing file that isn't a
-// bit map (most often the word list, with the arguments swapped) is refused and left as it is.
-// Only then is the file truncated, and written, through that same open.
+// Refuses the run when what the bit map's path reached is a device named like a file, the word
+// list itself, or an existing file that doesn't read as a bit map (most often the word list, with
+// the arguments swapped), and leaves it as it is. Reading a file takes a second open, which
+// counts only if it reached the same file.
+static void checkmap(const argchar *outfilename, const struct place *map, const struct place *list)
+{
+    struct place again;
+    if (map->kind == DEVICE_NAME)
+        refuse("open 2: name is reserved for a device\n");
+    if (samefile(map, list))
+        refuse("open 2: word list and bit map are the same file\n");
+    if (map->kind != REGULAR)
+        return;
+    int check = openpath(outfilename, CHECK);
+    if (check < 0 || !identify(check, outfilename, &again))
+        fail("open 2");
+    if (!samefile(&again, map))
+        refuse("open 2: bit map was replaced while it was checked\n");
+    FILE *old = fdopen(check, "rb");
+    if (old == NULL || !isbitmap(old)) {
+        if (old == NULL || ferror(old))
+            fail("open 2");
+        refuse("open 2: existing file is not a bit map\n");
+    }
+    fclose(old);
+}
+
+// Opens the bit map once, truncating nothing, and decides on what that open reached; only then
+// is an existing file truncated, and the bit map written, through that same open. A new file
+// that the run creates itself holds nothing to lose, and needs no check.
 static FILE *openmap(const argchar *outfilename, const struct place *list)
 {
-    struct place map, again;
-    int fd = openpath(outfilename, WRITE);
-    if (fd < 0 || !identify(fd, outfilename, &map))
-        fail("open 2");
-    if (map.kind == DEVICE_NAME)
-        refuse("open 2: name is reserved for a device\n");
-    if (samefile(&map, list))
-        refuse("open 2: word list and bit map are the same file\n");
-    if (map.kind == FILLED_FILE) {
-        // Reading it takes a second open, which counts only if it reached the same file.
+    struct place map;
+    int fd = openpath(outfilename, CREATE);
+    bool created = fd >= 0;
+    if (!created)
+        fd = openpath(outfilename, WRITE);
+    if (fd < 0) {
+        // A file that can't be opened for writing may still be the word list, or a file that
+        // isn't a bit map: say so, rather than invite the user to make it writable.
+        int error = errno;
         int check = openpath(outfilename, CHECK);
-        if (check < 0 || !identify(check, outfilename, &again))
-            fail("open 2");
-        if (!samefile(&again, &map))
-            refuse("open 2: bit map was replaced while it was checked\n");
-        FILE *old = fdopen(check, "rb");
-        if (old == NULL || !isbitmap(old)) {
-            if (old == NULL || ferror(old))
-                fail("open 2");
-            refuse("open 2: existing file is not a bit map\n");
-        }
-        fclose(old);
-        if (emptyfile(fd) != 0)
+        if (check >= 0 && identify(check, outfilename, &map))
+            checkmap(outfilename, &map, list);
+        errno = error;
+        fail("open 2");
+    }
+    if (!identify(fd, outfilename, &map))
+        fail("open 2");
+    if (!created || map.kind != REGULAR) {
+        checkmap(outfilename, &map, list);
+        if (map.kind == REGULAR && emptyfile(fd) != 0)
             fail("open 2");
     }
     FILE *file = fdopen(fd, "wb");
