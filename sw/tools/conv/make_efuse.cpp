@@ -269,9 +269,9 @@ static void checkmap(const argchar *outfilename, const struct place *map, const 
     fclose(old);
 }
 
-// Opens the bit map once, truncating nothing, and decides on what that open reached; only then
-// is an existing file truncated, and the bit map written, through that same open. A new file
-// that the run creates itself holds nothing to lose, and needs no check.
+// Opens the bit map once, as a new file where none exists, truncating nothing, and decides on
+// what that open reached; only then is an existing file truncated, and the bit map written,
+// through that same open. A file that the run creates holds nothing to lose: it needs no check.
 static FILE *openmap(const argchar *outfilename, const struct place *list)
 {
     struct place map;
