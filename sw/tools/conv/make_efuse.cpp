@@ -352,17 +352,13 @@ int main(int argc, argchar *argv[])
         echo[8] = '\n';
         line[32] = '\n';
         fwrite(echo, 1, sizeof echo, stderr);
-        if (fwrite(line, 1, sizeof line, outfile) != sizeof line) {
-            perror("write 2");
-            exit(1);
-        }
+        if (fwrite(line, 1, sizeof line, outfile) != sizeof line)
+            fail("write 2");
     }
 
     // Exit would flush the bit map too, but without telling whether it worked; and fclose
     // doesn't tell of a failed flush in every C runtime (Wine's msvcrt), so flush first.
-    if (fflush(outfile) != 0 || fclose(outfile) != 0) {
-        perror("write 2");
-        exit(1);
-    }
+    if (fflush(outfile) != 0 || fclose(outfile) != 0)
+        fail("write 2");
     exit(0);
 }
