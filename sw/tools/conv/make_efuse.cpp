@@ -3,17 +3,21 @@
 // What it writes gets burnt into one-time-programmable fuses, so any doubt
 // about a word stops the run with status 1 rather than write a guess.
 
-// open, fdopen, fstat and ftruncate are POSIX: strict standard mode hides them unless asked for.
-#define _POSIX_C_SOURCE 200809L
+// open, fstat, ftruncate, read, write and SIGXFSZ are POSIX (with its X/Open part): strict
+// standard mode hides them unless asked for.
+#define _XOPEN_SOURCE 700
 #include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 
-static FILE *infile;
-static FILE *outfile;
+// The word list and the bit map, as descriptors: a run reads and writes a few hundred bytes,
+// and a stream's machinery would cost more than the conversion.
+static int infile;
+static int outfile;
 
 // What an open reached, as far as losing a file is concerned: a device (or pipe, or anything
 // else that opening for writing can't empty), a device reached through what looks like a file
@@ -44,9 +48,9 @@ typedef wchar_t argchar;
 
 // The C runtime starts standard error in text mode, which would end every message in CR LF.
 // Descriptors 0 to 2 need nothing: it keeps them reserved even when the caller gave no handle.
-static void openstandard()
+static void startup()
 {
-    _setmode(_fileno(stderr), _O_BINARY);
+    _setmode(2, _O_BINARY);
 }
 
 // Binary, so that no Ctrl-Z ends a file early and no carriage return is added to a line end.
@@ -88,9 +92,24 @@ static bool identify(int fd, const wchar_t *name, struct place *p)
     return true;
 }
 
-static int emptyfile(int fd)
+static int readsome(int fd, void *buffer, int size)
 {
-    return _chsize(fd, 0);
+    return _read(fd, buffer, size);
+}
+
+static int writesome(int fd, const void *buffer, int size)
+{
+    return _write(fd, buffer, size);
+}
+
+static int closefile(int fd)
+{
+    return _close(fd);
+}
+
+static int cutfile(int fd, int size)
+{
+    return _chsize(fd, size);
 }
 #else
 #include <sys/stat.h>
@@ -100,13 +119,17 @@ static int emptyfile(int fd)
 typedef char argchar;
 
 // A descriptor 0, 1 or 2 left closed by the caller would be given to the word list or the
-// bit map, and what is meant for standard error would land in them.
-static void openstandard()
+// bit map, and what is meant for standard error would land in them. A reader of standard
+// error that went away, or a file-size limit, would end the run unreported and the bit map
+// half written: the write fails instead, and is dealt with.
+static void startup()
 {
     struct stat st;
     for (int fd = 0; fd <= 2; fd++)
         if (fstat(fd, &st) != 0 && open("/dev/null", O_RDWR) != fd)
             exit(1);
+    signal(SIGPIPE, SIG_IGN);
+    signal(SIGXFSZ, SIG_IGN);
 }
 
 // Opening a file again to check it never waits, should its path have become a FIFO meanwhile.
@@ -128,9 +151,24 @@ static bool identify(int fd, const char *, struct place *p)
     return true;
 }
 
-static int emptyfile(int fd)
+static int readsome(int fd, void *buffer, int size)
 {
-    return ftruncate(fd, 0);
+    return read(fd, buffer, size);
+}
+
+static int writesome(int fd, const void *buffer, int size)
+{
+    return write(fd, buffer, size);
+}
+
+static int closefile(int fd)
+{
+    return close(fd);
+}
+
+static int cutfile(int fd, int size)
+{
+    return ftruncate(fd, size);
 }
 #endif
 
@@ -140,17 +178,40 @@ static bool samefile(const struct place *a, const struct place *b)
            a->index == b->index;
 }
 
-// Reports a failure, by the error number or by a line of its own, and ends the run.
+// Reports a failure, by the error number or by a text of its own, and ends the run.
 [[noreturn]] static void fail(const char *tag)
 {
     perror(tag);
     exit(1);
 }
 
-[[noreturn]] static void refuse(const char *line)
+[[noreturn]] static void refuse(const char *tag, const char *text)
 {
-    fputs(line, stderr);
+    fprintf(stderr, "%s: %s\n", tag, text);
     exit(1);
+}
+
+// The word list is read through its descriptor a block at a time. Its end, or a read that
+// fails, which readfailed then tells, ends it for good.
+static unsigned char block[4096];
+static int blocksize, blocknext;
+static bool ended, readfailed;
+
+static int nextbyte()
+{
+    if (blocknext == blocksize) {
+        if (ended)
+            return EOF;
+        blocksize = readsome(infile, block, sizeof block);
+        blocknext = 0;
+        if (blocksize <= 0) {
+            ended = true;
+            readfailed = blocksize < 0;
+            blocksize = 0;
+            return EOF;
+        }
+    }
+    return block[blocknext++];
 }
 
 // The word list is plain ASCII whatever the locale: white space is blank, tab,
@@ -176,37 +237,37 @@ static int hexdigit(int c)
 // 0x or 0X, hexadecimal digits) but refuses what such a scan would cut short
 // or read as garbage. Returns 1 with the word in data; 0 with errno EINVAL
 // (not a number) or ERANGE (doesn't fit in 32 bits); EOF at the end of the
-// list, or on a read error, which ferror(infile) then tells.
+// list, or on a read error, which readfailed then tells.
 static int readword(uint32_t *data)
 {
     int c;
     do
-        c = getc(infile);
+        c = nextbyte();
     while (iswhite(c));
     if (c == EOF)
         return EOF;
 
     bool negative = c == '-';
     if (c == '-' || c == '+')
-        c = getc(infile);
+        c = nextbyte();
     bool digits = false;
     if (c == '0') {
-        c = getc(infile);
+        c = nextbyte();
         if (c == 'x' || c == 'X')
-            c = getc(infile);  // a prefix: a digit must follow it
+            c = nextbyte();  // a prefix: a digit must follow it
         else
             digits = true;
     }
     // Leading zeros keep value at 0, so only significant digits can overflow.
     uint32_t value = 0;
-    for (int digit; (digit = hexdigit(c)) >= 0; c = getc(infile), digits = true) {
+    for (int digit; (digit = hexdigit(c)) >= 0; c = nextbyte(), digits = true) {
         if (value > 0x0fffffff) {
             errno = ERANGE;
             return 0;
         }
         value = value << 4 | digit;
     }
-    if (c == EOF && ferror(infile))
+    if (readfailed)
         return EOF;
     if (!digits) {
         errno = EINVAL;
@@ -216,30 +277,31 @@ static int readword(uint32_t *data)
         errno = ERANGE;
         return 0;
     }
-
     // The next scan skips the white space after the word; anything else begins the next token.
-    if (!iswhite(c))
-        ungetc(c, infile);
+    if (c != EOF && !iswhite(c))
+        blocknext--;
     *data = value;
     return 1;
 }
 
 // Whether an existing file reads as a bit map: at most 32 lines of 32 digits 0 and 1, each
-// ended by LF, or CR LF where a bit map was checked out on Windows. Reads 1,089 bytes at most.
-static bool isbitmap(FILE *file)
+// ended by LF, or CR LF where a bit map was checked out on Windows, and nothing after them.
+static bool isbitmap(const char *text, int size)
 {
-    int c = getc(file);
-    for (int i = 0; i < 32 && c != EOF; i++) {
-        for (int j = 0; j < 32; j++, c = getc(file))
-            if (c != '0' && c != '1')
-                return false;
-        if (c == '\r')
-            c = getc(file);
-        if (c != '\n')
+    for (int i = 0; i < 32 && size > 0; i++) {
+        int j = 0;
+        while (j < 32 && j < size && (text[j] == '0' || text[j] == '1'))
+            j++;
+        if (j < 32)
             return false;
-        c = getc(file);
+        if (j < size && text[j] == '\r')
+            j++;
+        if (j == size || text[j] != '\n')
+            return false;
+        text += j + 1;
+        size -= j + 1;
     }
-    return c == EOF && !ferror(file);
+    return size == 0;
 }
 
 // Refuses the run when what the bit map's path reached is a device named like a file, the word
@@ -248,33 +310,35 @@ static bool isbitmap(FILE *file)
 // counts only if it reached the same file.
 static void checkmap(const argchar *outfilename, const struct place *map, const struct place *list)
 {
-    struct place again;
     if (map->kind == DEVICE_NAME)
-        refuse("open 2: name is reserved for a device\n");
+        refuse("open 2", "name is reserved for a device");
     if (samefile(map, list))
-        refuse("open 2: word list and bit map are the same file\n");
+        refuse("open 2", "word list and bit map are the same file");
     if (map->kind != REGULAR)
         return;
+    struct place again;
     int check = openpath(outfilename, CHECK);
     if (check < 0 || !identify(check, outfilename, &again))
         fail("open 2");
     if (!samefile(&again, map))
-        refuse("open 2: bit map was replaced while it was checked\n");
-    FILE *old = fdopen(check, "rb");
-    if (old == NULL || !isbitmap(old)) {
-        if (old == NULL || ferror(old))
-            fail("open 2");
-        refuse("open 2: existing file is not a bit map\n");
-    }
-    fclose(old);
+        refuse("open 2", "bit map was replaced while it was checked");
+    // A bit map holds 32 lines of at most 34 bytes: one byte more, and it is something else.
+    char old[32 * 34 + 1];
+    int size = 0, got = 1;
+    while (size < (int)sizeof old && (got = readsome(check, old + size, sizeof old - size)) > 0)
+        size += got;
+    if (got < 0)
+        fail("open 2");
+    if (!isbitmap(old, size))
+        refuse("open 2", "existing file is not a bit map");
+    closefile(check);
 }
 
 // Opens the bit map once, as a new file where none exists, truncating nothing, and decides on
 // what that open reached; only then is an existing file truncated, and the bit map written,
 // through that same open. A file that the run creates holds nothing to lose: it needs no check.
-static FILE *openmap(const argchar *outfilename, const struct place *list)
+static int openmap(const argchar *outfilename, const struct place *list, struct place *map)
 {
-    struct place map;
     int fd = openpath(outfilename, CREATE);
     bool created = fd >= 0;
     if (!created)
@@ -284,56 +348,76 @@ static FILE *openmap(const argchar *outfilename, const struct place *list)
         // isn't a bit map: say so, rather than invite the user to make it writable.
         int error = errno;
         int check = openpath(outfilename, CHECK);
-        if (check >= 0 && identify(check, outfilename, &map))
-            checkmap(outfilename, &map, list);
+        if (check >= 0 && identify(check, outfilename, map))
+            checkmap(outfilename, map, list);
         errno = error;
         fail("open 2");
     }
-    if (!identify(fd, outfilename, &map))
+    if (!identify(fd, outfilename, map))
         fail("open 2");
-    if (!created || map.kind != REGULAR) {
-        checkmap(outfilename, &map, list);
-        if (map.kind == REGULAR && emptyfile(fd) != 0)
+    if (!created || map->kind != REGULAR) {
+        checkmap(outfilename, map, list);
+        if (map->kind == REGULAR && cutfile(fd, 0) != 0)
             fail("open 2");
     }
-    FILE *file = fdopen(fd, "wb");
-    if (file == NULL)
-        fail("open 2");
-    return file;
+    return fd;
+}
+
+// Writes the bit lines in one go. Where a write fails partway, a file is cut back to its last
+// whole line, so that no fragment of a line is left to be taken for a word.
+static void writemap(const char *lines, int size, bool regular)
+{
+    for (int done = 0, n; done < size; done += n) {
+        n = writesome(outfile, lines + done, size - done);
+        if (n <= 0) {
+            if (n == 0)
+                errno = ENOSPC;
+            int error = errno;
+            if (regular)
+                cutfile(outfile, done - done % 33);
+            errno = error;
+            fail("write 2");
+        }
+    }
 }
 
 int main(int argc, argchar *argv[])
 {
-    openstandard();
-    // C starts standard error unbuffered, but some runtimes buffer it when it is a file or
-    // a pipe: each echo line must go out before its bit line, and before any report.
-    setvbuf(stderr, NULL, _IONBF, 0);
+    startup();
 
     if (argc != 3) {
         // Some systems can start a program with no arguments at all, not even its name.
         if (argc == 0)
-            refuse("usage: make_efuse infile outfile\n");
+            refuse("usage", "make_efuse infile outfile");
         fprintf(stderr, "usage: " ARG " infile outfile\n", argv[0]);
         exit(1);
     }
 
     const argchar *infilename = argv[1];
     struct place list;
-    int fd = openpath(infilename, READ);
-    if (fd < 0 || !identify(fd, infilename, &list) || (infile = fdopen(fd, "rb")) == NULL)
+    infile = openpath(infilename, READ);
+    if (infile < 0 || !identify(infile, infilename, &list))
         fail("open 1");
     if (list.kind == DEVICE_NAME)
-        refuse("open 1: name is reserved for a device\n");
+        refuse("open 1", "name is reserved for a device");
 
     const argchar *outfilename = argv[2];
-    outfile = openmap(outfilename, &list);
+    struct place map;
+    outfile = openmap(outfilename, &list, &map);
 
+    // The bit lines wait here, to reach the bit map in one write when the run ends, after the
+    // echo line of every word and before any report.
+    static char bitmap[32 * 33];
     uint32_t data;
-    for (int i = 0; i < 32; i++) {
+    int i;
+    for (i = 0; i < 32; i++) {
         int status = readword(&data);
-        if (status == EOF && !ferror(infile))
+        if (status == EOF && !readfailed)
             break;
         if (status != 1) {
+            int error = errno;
+            writemap(bitmap, 33 * i, map.kind == REGULAR);
+            errno = error;
             perror("fscanf");
             fprintf(stderr, "status %d\n", status);
             exit(1);
@@ -343,7 +427,7 @@ int main(int argc, argchar *argv[])
         // time: printf's machinery would cost more than all the rest of the conversion.
         static const char bits[] = "0000" "0001" "0010" "0011" "0100" "0101" "0110" "0111"
                                    "1000" "1001" "1010" "1011" "1100" "1101" "1110" "1111";
-        char echo[9], line[33];
+        char echo[9], *line = bitmap + 33 * i;
         for (int j = 28; j >= 0; j -= 4) {
             uint32_t digit = data >> j & 15;
             echo[(28 - j) / 4] = "0123456789abcdef"[digit];
@@ -351,14 +435,13 @@ int main(int argc, argchar *argv[])
         }
         echo[8] = '\n';
         line[32] = '\n';
-        fwrite(echo, 1, sizeof echo, stderr);
-        if (fwrite(line, 1, sizeof line, outfile) != sizeof line)
-            fail("write 2");
+        // The echo is for a person watching: if its reader has gone, the run goes on.
+        writesome(2, echo, sizeof echo);
     }
 
-    // Exit would flush the bit map too, but without telling whether it worked; and fclose
-    // doesn't tell of a failed flush in every C runtime (Wine's msvcrt), so flush first.
-    if (fflush(outfile) != 0 || fclose(outfile) != 0)
+    writemap(bitmap, 33 * i, map.kind == REGULAR);
+    // Some file systems tell of a failed write only when the file is closed.
+    if (closefile(outfile) != 0)
         fail("write 2");
     exit(0);
 }
