@@ -21,8 +21,8 @@ static int outfile;
 
 // What an open reached, as far as losing a file is concerned: a device (or pipe, or anything
 // else that opening for writing can't empty), a device reached through what looks like a file
-// name, or a regular file, known by its volume and its index there.
-enum { DEVICE, DEVICE_NAME, REGULAR };
+// name, something that can't be told, or a regular file, known by its volume and index there.
+enum { DEVICE, DEVICE_NAME, OTHER, REGULAR };
 struct place {
     int kind;
     unsigned long long volume, index;
@@ -61,15 +61,31 @@ static int openpath(const wchar_t *name, int how)
     return _wopen(name, flags[how] | _O_BINARY, _S_IREAD | _S_IWRITE);
 }
 
-// Windows takes a reserved name such as AUX, NUL or COM1 for its device even with an extension
-// or in a folder (aux.txt, fuses\aux): a user who writes one means a file. A bare name (NUL,
-// COM1:) means the device, and so does a path where Windows translates no reserved name: one in
-// the device namespace (\\.\COM10) or a literal one (\\?\...).
-static bool filelike(const wchar_t *name)
+// Windows takes a reserved name such as AUX, NUL or COM1 for its device wherever it stands in a
+// path (aux.txt, fuses\aux, C:nul, nul:x): a user who writes one there means a file. A device is
+// meant only by its bare name (NUL, com1:) or by a path where Windows translates no reserved
+// name: one in the device namespace (\\.\COM10, //./NUL) or a literal one (\\?\...).
+static bool devicename(const wchar_t *name)
 {
-    bool literal = (name[0] == '\\' || name[0] == '/') && (name[1] == '\\' || name[1] == '/') &&
-                   (name[2] == '.' || name[2] == '?') && (name[3] == '\\' || name[3] == '/');
-    return !literal && wcspbrk(name, L"./\\") != NULL;
+    if ((name[0] == '\\' || name[0] == '/') && (name[1] == '\\' || name[1] == '/') &&
+        (name[2] == '.' || name[2] == '?') && (name[3] == '\\' || name[3] == '/'))
+        return true;
+    static const wchar_t *const names[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$",
+                                           L"COM#", L"LPT#"};
+    size_t n = wcslen(name);
+    if (n > 0 && name[n - 1] == ':')
+        n--;
+    for (const wchar_t *reserved : names) {
+        size_t i = 0;
+        for (; i < n && reserved[i] != 0; i++) {
+            wchar_t c = name[i] >= 'a' && name[i] <= 'z' ? name[i] - 'a' + 'A' : name[i];
+            if (reserved[i] == '#' ? c < '1' || c > '9' : c != reserved[i])
+                break;
+        }
+        if (i == n && reserved[i] == 0)
+            return true;
+    }
+    return false;
 }
 
 // Windows knows a file by its volume's serial number and its index there; it has no inodes.
@@ -78,17 +94,20 @@ static bool identify(int fd, const wchar_t *name, struct place *p)
     HANDLE h = (HANDLE)_get_osfhandle(fd);
     BY_HANDLE_FILE_INFORMATION info;
     DWORD type = GetFileType(h);
-    if (type != FILE_TYPE_DISK) {
-        p->kind = type == FILE_TYPE_CHAR && filelike(name) ? DEVICE_NAME : DEVICE;
-        return true;
-    }
-    if (!GetFileInformationByHandle(h, &info)) {
+    if (type == FILE_TYPE_CHAR)
+        p->kind = devicename(name) ? DEVICE : DEVICE_NAME;
+    else if (type == FILE_TYPE_PIPE)
+        p->kind = DEVICE;
+    else if (type != FILE_TYPE_DISK && GetLastError() == NO_ERROR)
+        p->kind = OTHER;
+    else if (type != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info)) {
         errno = EIO;
         return false;
+    } else {
+        p->kind = REGULAR;
+        p->volume = info.dwVolumeSerialNumber;
+        p->index = (unsigned long long)info.nFileIndexHigh << 32 | info.nFileIndexLow;
     }
-    p->kind = REGULAR;
-    p->volume = info.dwVolumeSerialNumber;
-    p->index = (unsigned long long)info.nFileIndexHigh << 32 | info.nFileIndexLow;
     return true;
 }
 
@@ -233,6 +252,9 @@ static int hexdigit(int c)
     return -1;
 }
 
+// Whether the last word ended at something other than white space or the end of the list.
+static bool glued;
+
 // Reads one word as a "%x\n" scan would (white space, optional sign, optional
 // 0x or 0X, hexadecimal digits) but refuses what such a scan would cut short
 // or read as garbage. Returns 1 with the word in data; 0 with errno EINVAL
@@ -240,6 +262,12 @@ static int hexdigit(int c)
 // list, or on a read error, which readfailed then tells.
 static int readword(uint32_t *data)
 {
+    // Only white space separates words: 0x100+0x4 may have been meant as 0x104, and is
+    // refused rather than read as two words.
+    if (glued) {
+        errno = EINVAL;
+        return 0;
+    }
     int c;
     do
         c = nextbyte();
@@ -277,9 +305,7 @@ static int readword(uint32_t *data)
         errno = ERANGE;
         return 0;
     }
-    // The next scan skips the white space after the word; anything else begins the next token.
-    if (c != EOF && !iswhite(c))
-        blocknext--;
+    glued = c != EOF && !iswhite(c);
     *data = value;
     return 1;
 }
@@ -304,14 +330,16 @@ static bool isbitmap(const char *text, int size)
     return size == 0;
 }
 
-// Refuses the run when what the bit map's path reached is a device named like a file, the word
-// list itself, or an existing file that doesn't read as a bit map (most often the word list, with
-// the arguments swapped), and leaves it as it is. Reading a file takes a second open, which
-// counts only if it reached the same file.
+// Refuses the run when what the bit map's path reached is a device named like a file, can't be
+// told, is the word list itself, or is an existing file that doesn't read as a bit map (most
+// often the word list, with the arguments swapped), and leaves it as it is. Reading a file takes
+// a second open, which counts only if it reached the same file.
 static void checkmap(const argchar *outfilename, const struct place *map, const struct place *list)
 {
     if (map->kind == DEVICE_NAME)
         refuse("open 2", "name is reserved for a device");
+    if (map->kind == OTHER)
+        refuse("open 2", "not a file, a device or a pipe");
     if (samefile(map, list))
         refuse("open 2", "word list and bit map are the same file");
     if (map->kind != REGULAR)
@@ -400,6 +428,8 @@ int main(int argc, argchar *argv[])
         fail("open 1");
     if (list.kind == DEVICE_NAME)
         refuse("open 1", "name is reserved for a device");
+    if (list.kind == OTHER)
+        refuse("open 1", "not a file, a device or a pipe");
 
     const argchar *outfilename = argv[2];
     struct place map;
