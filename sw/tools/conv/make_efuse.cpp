@@ -33,6 +33,19 @@ struct place {
 // map's path once more, to read what it holds.
 enum { READ, CREATE, WRITE, CHECK };
 
+// Reports a failure, by the error number or by a text of its own, and ends the run.
+[[noreturn]] static void fail(const char *tag)
+{
+    perror(tag);
+    exit(1);
+}
+
+[[noreturn]] static void refuse(const char *tag, const char *text)
+{
+    fprintf(stderr, "%s: %s\n", tag, text);
+    exit(1);
+}
+
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
 #include <io.h>
@@ -98,9 +111,9 @@ static bool identify(int fd, const wchar_t *name, struct place *p)
         p->kind = devicename(name) ? DEVICE : DEVICE_NAME;
     else if (type == FILE_TYPE_PIPE)
         p->kind = DEVICE;
-    else if (type != FILE_TYPE_DISK && GetLastError() == NO_ERROR)
+    else if (type != FILE_TYPE_DISK)
         p->kind = OTHER;
-    else if (type != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info)) {
+    else if (!GetFileInformationByHandle(h, &info)) {
         errno = EIO;
         return false;
     } else {
@@ -146,7 +159,7 @@ static void startup()
     struct stat st;
     for (int fd = 0; fd <= 2; fd++)
         if (fstat(fd, &st) != 0 && open("/dev/null", O_RDWR) != fd)
-            exit(1);
+            fail("open /dev/null");
     signal(SIGPIPE, SIG_IGN);
     signal(SIGXFSZ, SIG_IGN);
 }
@@ -195,19 +208,6 @@ static bool samefile(const struct place *a, const struct place *b)
 {
     return a->kind == REGULAR && b->kind == REGULAR && a->volume == b->volume &&
            a->index == b->index;
-}
-
-// Reports a failure, by the error number or by a text of its own, and ends the run.
-[[noreturn]] static void fail(const char *tag)
-{
-    perror(tag);
-    exit(1);
-}
-
-[[noreturn]] static void refuse(const char *tag, const char *text)
-{
-    fprintf(stderr, "%s: %s\n", tag, text);
-    exit(1);
 }
 
 // The word list is read through its descriptor a block at a time. Its end, or a read that
