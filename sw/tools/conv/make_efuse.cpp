@@ -21,8 +21,9 @@ static int outfile;
 
 // What an open reached, as far as losing a file is concerned: a device (or pipe, or anything
 // else that opening for writing can't empty), a device reached through what looks like a file
-// name, something that can't be told, or a regular file, known by its volume and index there.
-enum { DEVICE, DEVICE_NAME, OTHER, REGULAR };
+// name, a directory, a disk or volume (whose data a bit map would overwrite), something that
+// can't be told, or a regular file, known by its volume and index there.
+enum { DEVICE, DEVICE_NAME, DIRECTORY, DISK, OTHER, REGULAR };
 struct place {
     int kind;
     unsigned long long volume, index;
@@ -33,16 +34,22 @@ struct place {
 // map's path once more, to read what it holds.
 enum { READ, CREATE, WRITE, CHECK };
 
+// Whether standard error is the word list or the bit map itself (2>> list): the echo would be
+// read back as words, and a report land among the bit lines. Then nothing goes there.
+static bool quiet;
+
 // Reports a failure, by the error number or by a text of its own, and ends the run.
 [[noreturn]] static void fail(const char *tag)
 {
-    perror(tag);
+    if (!quiet)
+        perror(tag);
     exit(1);
 }
 
 [[noreturn]] static void refuse(const char *tag, const char *text)
 {
-    fprintf(stderr, "%s: %s\n", tag, text);
+    if (!quiet)
+        fprintf(stderr, "%s: %s\n", tag, text);
     exit(1);
 }
 
@@ -74,14 +81,20 @@ static int openpath(const wchar_t *name, int how)
     return _wopen(name, flags[how] | _O_BINARY, _S_IREAD | _S_IWRITE);
 }
 
+// Whether a path is in the device namespace (\\.\COM10, //./NUL) or literal (\\?\...).
+static bool devicepath(const wchar_t *name)
+{
+    return (name[0] == '\\' || name[0] == '/') && (name[1] == '\\' || name[1] == '/') &&
+           (name[2] == '.' || name[2] == '?') && (name[3] == '\\' || name[3] == '/');
+}
+
 // Windows takes a reserved name such as AUX, NUL or COM1 for its device wherever it stands in a
 // path (aux.txt, fuses\aux, C:nul, nul:x): a user who writes one there means a file. A device is
 // meant only by its bare name (NUL, com1:) or by a path where Windows translates no reserved
-// name: one in the device namespace (\\.\COM10, //./NUL) or a literal one (\\?\...).
+// name: one in the device namespace or a literal one.
 static bool devicename(const wchar_t *name)
 {
-    if ((name[0] == '\\' || name[0] == '/') && (name[1] == '\\' || name[1] == '/') &&
-        (name[2] == '.' || name[2] == '?') && (name[3] == '\\' || name[3] == '/'))
+    if (devicepath(name))
         return true;
     static const wchar_t *const names[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$",
                                            L"COM#", L"LPT#"};
@@ -101,7 +114,20 @@ static bool devicename(const wchar_t *name)
     return false;
 }
 
+// A path in the device namespace with nothing after the device's name (\\.\C:,
+// \\.\PhysicalDrive1, \\?\Volume{...}) opens the disk or volume itself, not a file on it.
+static bool wholedevice(const wchar_t *name)
+{
+    if (!devicepath(name) || name[4] == 0)
+        return false;
+    for (name += 4; *name != 0; name++)
+        if (*name == '\\' || *name == '/')
+            return false;
+    return true;
+}
+
 // Windows knows a file by its volume's serial number and its index there; it has no inodes.
+// A directory can't be opened as a file at all.
 static bool identify(int fd, const wchar_t *name, struct place *p)
 {
     HANDLE h = (HANDLE)_get_osfhandle(fd);
@@ -111,6 +137,8 @@ static bool identify(int fd, const wchar_t *name, struct place *p)
         p->kind = devicename(name) ? DEVICE : DEVICE_NAME;
     else if (type == FILE_TYPE_PIPE)
         p->kind = DEVICE;
+    else if (wholedevice(name))
+        p->kind = DISK;
     else if (type != FILE_TYPE_DISK)
         p->kind = OTHER;
     else if (!GetFileInformationByHandle(h, &info)) {
@@ -122,6 +150,21 @@ static bool identify(int fd, const wchar_t *name, struct place *p)
         p->index = (unsigned long long)info.nFileIndexHigh << 32 | info.nFileIndexLow;
     }
     return true;
+}
+
+// Whether standard error is the file open as fd. A handle a program is given for it may lack
+// the access that GetFileInformationByHandle needs, so both are asked for their file ID; Wine
+// can't tell the volume of a handle it made from a Unix descriptor, and gives 0 for it.
+static bool stderris(int fd)
+{
+    FILE_ID_INFO a, b;
+    HANDLE h = (HANDLE)_get_osfhandle(fd), e = (HANDLE)_get_osfhandle(2);
+    return GetFileType(h) == FILE_TYPE_DISK && GetFileType(e) == FILE_TYPE_DISK &&
+           GetFileInformationByHandleEx(h, FileIdInfo, &a, sizeof a) &&
+           GetFileInformationByHandleEx(e, FileIdInfo, &b, sizeof b) &&
+           memcmp(&a.FileId, &b.FileId, sizeof a.FileId) == 0 &&
+           (a.VolumeSerialNumber == b.VolumeSerialNumber || a.VolumeSerialNumber == 0 ||
+            b.VolumeSerialNumber == 0);
 }
 
 static int readsome(int fd, void *buffer, int size)
@@ -177,10 +220,21 @@ static bool identify(int fd, const char *, struct place *p)
     struct stat st;
     if (fstat(fd, &st) != 0)
         return false;
-    p->kind = S_ISREG(st.st_mode) ? REGULAR : DEVICE;
+    p->kind = S_ISREG(st.st_mode)   ? REGULAR
+              : S_ISDIR(st.st_mode) ? DIRECTORY
+              : S_ISBLK(st.st_mode) ? DISK
+                                    : DEVICE;
     p->volume = st.st_dev;
     p->index = st.st_ino;
     return true;
+}
+
+// Whether standard error is the file open as fd.
+static bool stderris(int fd)
+{
+    struct stat a, b;
+    return fstat(fd, &a) == 0 && fstat(2, &b) == 0 && S_ISREG(a.st_mode) && a.st_dev == b.st_dev &&
+           a.st_ino == b.st_ino;
 }
 
 static int readsome(int fd, void *buffer, int size)
@@ -211,26 +265,30 @@ static bool samefile(const struct place *a, const struct place *b)
 }
 
 // The word list is read through its descriptor a block at a time. Its end, or a read that
-// fails, which readfailed then tells, ends it for good.
-static unsigned char block[4096];
+// fails, which readfailed then tells, ends it for good: a terminal isn't asked twice.
+static char block[4096];
 static int blocksize, blocknext;
 static bool ended, readfailed;
 
+static bool readblock()
+{
+    if (ended)
+        return false;
+    blocksize = readsome(infile, block, sizeof block);
+    blocknext = 0;
+    if (blocksize <= 0) {
+        ended = true;
+        readfailed = blocksize < 0;
+        blocksize = 0;
+    }
+    return !ended;
+}
+
 static int nextbyte()
 {
-    if (blocknext == blocksize) {
-        if (ended)
-            return EOF;
-        blocksize = readsome(infile, block, sizeof block);
-        blocknext = 0;
-        if (blocksize <= 0) {
-            ended = true;
-            readfailed = blocksize < 0;
-            blocksize = 0;
-            return EOF;
-        }
-    }
-    return block[blocknext++];
+    if (blocknext == blocksize && !readblock())
+        return EOF;
+    return (unsigned char)block[blocknext++];
 }
 
 // The word list is plain ASCII whatever the locale: white space is blank, tab,
@@ -310,7 +368,7 @@ static int readword(uint32_t *data)
     return 1;
 }
 
-// Whether an existing file reads as a bit map: at most 32 lines of 32 digits 0 and 1, each
+// Whether a file's contents read as a bit map: at most 32 lines of 32 digits 0 and 1, each
 // ended by LF, or CR LF where a bit map was checked out on Windows, and nothing after them.
 static bool isbitmap(const char *text, int size)
 {
@@ -330,14 +388,16 @@ static bool isbitmap(const char *text, int size)
     return size == 0;
 }
 
-// Refuses the run when what the bit map's path reached is a device named like a file, can't be
-// told, is the word list itself, or is an existing file that doesn't read as a bit map (most
-// often the word list, with the arguments swapped), and leaves it as it is. Reading a file takes
-// a second open, which counts only if it reached the same file.
+// Refuses the run when what the bit map's path reached is a device named like a file, a disk,
+// can't be told, is the word list itself, or is an existing file that doesn't read as a bit map
+// (most often the word list, with the arguments swapped), and leaves it as it is. Reading a file
+// takes a second open, which counts only if it reached the same file.
 static void checkmap(const argchar *outfilename, const struct place *map, const struct place *list)
 {
     if (map->kind == DEVICE_NAME)
         refuse("open 2", "name is reserved for a device");
+    if (map->kind == DISK)
+        refuse("open 2", "bit map is a disk or volume");
     if (map->kind == OTHER)
         refuse("open 2", "not a file, a device or a pipe");
     if (samefile(map, list))
@@ -376,13 +436,16 @@ static int openmap(const argchar *outfilename, const struct place *list, struct 
         // isn't a bit map: say so, rather than invite the user to make it writable.
         int error = errno;
         int check = openpath(outfilename, CHECK);
-        if (check >= 0 && identify(check, outfilename, map))
+        if (check >= 0 && identify(check, outfilename, map)) {
+            quiet = quiet || stderris(check);
             checkmap(outfilename, map, list);
+        }
         errno = error;
         fail("open 2");
     }
     if (!identify(fd, outfilename, map))
         fail("open 2");
+    quiet = quiet || stderris(fd);
     if (!created || map->kind != REGULAR) {
         checkmap(outfilename, map, list);
         if (map->kind == REGULAR && cutfile(fd, 0) != 0)
@@ -426,10 +489,20 @@ int main(int argc, argchar *argv[])
     infile = openpath(infilename, READ);
     if (infile < 0 || !identify(infile, infilename, &list))
         fail("open 1");
+    quiet = stderris(infile);
+    if (list.kind == DIRECTORY) {
+        errno = EISDIR;
+        fail("open 1");
+    }
     if (list.kind == DEVICE_NAME)
         refuse("open 1", "name is reserved for a device");
     if (list.kind == OTHER)
         refuse("open 1", "not a file, a device or a pipe");
+    // A bit map given as the word list would read as words of digits 0 and 1, and be converted
+    // into another. A file is read ahead to tell; a pipe or a device is not: its writer may come
+    // late.
+    if (list.kind == REGULAR && readblock() && isbitmap(block, blocksize))
+        refuse("open 1", "word list is a bit map");
 
     const argchar *outfilename = argv[2];
     struct place map;
@@ -439,19 +512,11 @@ int main(int argc, argchar *argv[])
     // echo line of every word and before any report.
     static char bitmap[32 * 33];
     uint32_t data;
-    int i;
+    int i, status = 1;
     for (i = 0; i < 32; i++) {
-        int status = readword(&data);
-        if (status == EOF && !readfailed)
+        status = readword(&data);
+        if (status != 1)
             break;
-        if (status != 1) {
-            int error = errno;
-            writemap(bitmap, 33 * i, map.kind == REGULAR);
-            errno = error;
-            perror("fscanf");
-            fprintf(stderr, "status %d\n", status);
-            exit(1);
-        }
 
         // The echo line "%08x\n" and the bit line, formatted here a hexadecimal digit at a
         // time: printf's machinery would cost more than all the rest of the conversion.
@@ -466,10 +531,26 @@ int main(int argc, argchar *argv[])
         echo[8] = '\n';
         line[32] = '\n';
         // The echo is for a person watching: if its reader has gone, the run goes on.
-        writesome(2, echo, sizeof echo);
+        if (!quiet)
+            writesome(2, echo, sizeof echo);
+    }
+    // The 32nd word, too, ends at white space or the end of the list: 8000000O (a letter O for
+    // a zero) would otherwise give 08000000. What follows that white space is not read.
+    if (i == 32 && glued) {
+        status = 0;
+        errno = EINVAL;
     }
 
+    int error = errno;
     writemap(bitmap, 33 * i, map.kind == REGULAR);
+    if (status == 0 || readfailed) {
+        errno = error;
+        if (!quiet) {
+            perror("fscanf");
+            fprintf(stderr, "status %d\n", status);
+        }
+        exit(1);
+    }
     // Some file systems tell of a failed write only when the file is closed.
     if (closefile(outfile) != 0)
         fail("write 2");
