@@ -21,8 +21,9 @@ static int outfile;
 
 // What an open reached, as far as losing a file is concerned: a device (or pipe, or anything
 // else that opening for writing can't empty), a device reached through what looks like a file
-// name, a directory, a disk or volume (whose data a bit map would overwrite), something that
-// can't be told, or a regular file, known by its volume and index there.
+// name, a directory (which Windows doesn't open as a file), a disk or volume (whose data a bit
+// map would overwrite), something that can't be told, or a regular file, known by its volume
+// and index there.
 enum { DEVICE, DEVICE_NAME, DIRECTORY, DISK, OTHER, REGULAR };
 struct place {
     int kind;
@@ -35,7 +36,8 @@ struct place {
 enum { READ, CREATE, WRITE, CHECK };
 
 // Whether standard error is the word list or the bit map itself (2>> list): the echo would be
-// read back as words, and a report land among the bit lines. Then nothing goes there.
+// read back as words, and a report land among the bit lines or on a disk. Then nothing goes
+// there. A pipe or a terminal shared with the bit map (2>&1) is the user's choice, and gets all.
 static bool quiet;
 
 // Reports a failure, by the error number or by a text of its own, and ends the run.
@@ -50,6 +52,17 @@ static bool quiet;
 {
     if (!quiet)
         fprintf(stderr, "%s: %s\n", tag, text);
+    exit(1);
+}
+
+// Reports a scan of the word list that failed: status 0 for a word that can't be converted,
+// EOF for a list that can't be read.
+[[noreturn]] static void failscan(int status)
+{
+    if (!quiet) {
+        perror("fscanf");
+        fprintf(stderr, "status %d\n", status);
+    }
     exit(1);
 }
 
@@ -152,7 +165,7 @@ static bool identify(int fd, const wchar_t *name, struct place *p)
     return true;
 }
 
-// Whether standard error is the file open as fd. A handle a program is given for it may lack
+// Whether standard error is the file or the disk open as fd. A handle a program is given for it may lack
 // the access that GetFileInformationByHandle needs, so both are asked for their file ID; Wine
 // can't tell the volume of a handle it made from a Unix descriptor, and gives 0 for it.
 static bool stderris(int fd)
@@ -229,12 +242,15 @@ static bool identify(int fd, const char *, struct place *p)
     return true;
 }
 
-// Whether standard error is the file open as fd.
+// Whether standard error is the file or the disk open as fd (a disk by any of its names).
 static bool stderris(int fd)
 {
     struct stat a, b;
-    return fstat(fd, &a) == 0 && fstat(2, &b) == 0 && S_ISREG(a.st_mode) && a.st_dev == b.st_dev &&
-           a.st_ino == b.st_ino;
+    if (fstat(fd, &a) != 0 || fstat(2, &b) != 0 || (a.st_mode & S_IFMT) != (b.st_mode & S_IFMT))
+        return false;
+    if (S_ISBLK(a.st_mode))
+        return a.st_rdev == b.st_rdev;
+    return S_ISREG(a.st_mode) && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 static int readsome(int fd, void *buffer, int size)
@@ -315,17 +331,12 @@ static bool glued;
 
 // Reads one word as a "%x\n" scan would (white space, optional sign, optional
 // 0x or 0X, hexadecimal digits) but refuses what such a scan would cut short
-// or read as garbage. Returns 1 with the word in data; 0 with errno EINVAL
-// (not a number) or ERANGE (doesn't fit in 32 bits); EOF at the end of the
-// list, or on a read error, which readfailed then tells.
+// or read as garbage. Returns 1 with the word in data, and glued telling how
+// it ended; 0 with errno EINVAL (not a number) or ERANGE (doesn't fit in 32
+// bits); EOF at the end of the list, or on a read error, which readfailed
+// then tells.
 static int readword(uint32_t *data)
 {
-    // Only white space separates words: 0x100+0x4 may have been meant as 0x104, and is
-    // refused rather than read as two words.
-    if (glued) {
-        errno = EINVAL;
-        return 0;
-    }
     int c;
     do
         c = nextbyte();
@@ -503,6 +514,9 @@ int main(int argc, argchar *argv[])
     // late.
     if (list.kind == REGULAR && readblock() && isbitmap(block, blocksize))
         refuse("open 1", "word list is a bit map");
+    // A list found unreadable already fails the run before the bit map is touched.
+    if (readfailed)
+        failscan(EOF);
 
     const argchar *outfilename = argv[2];
     struct place map;
@@ -513,7 +527,7 @@ int main(int argc, argchar *argv[])
     static char bitmap[32 * 33];
     uint32_t data;
     int i, status = 1;
-    for (i = 0; i < 32; i++) {
+    for (i = 0; i < 32 && !glued; i++) {
         status = readword(&data);
         if (status != 1)
             break;
@@ -534,9 +548,10 @@ int main(int argc, argchar *argv[])
         if (!quiet)
             writesome(2, echo, sizeof echo);
     }
-    // The 32nd word, too, ends at white space or the end of the list: 8000000O (a letter O for
-    // a zero) would otherwise give 08000000. What follows that white space is not read.
-    if (i == 32 && glued) {
+    // Only white space separates words, after the 32nd too: 0x100+0x4 may have been meant as
+    // 0x104, and 8000000O (the letter O typed for a zero) as 80000000. The word before the glued
+    // text converts, and the run stops there rather than read on.
+    if (glued) {
         status = 0;
         errno = EINVAL;
     }
@@ -545,11 +560,7 @@ int main(int argc, argchar *argv[])
     writemap(bitmap, 33 * i, map.kind == REGULAR);
     if (status == 0 || readfailed) {
         errno = error;
-        if (!quiet) {
-            perror("fscanf");
-            fprintf(stderr, "status %d\n", status);
-        }
-        exit(1);
+        failscan(status);
     }
     // Some file systems tell of a failed write only when the file is closed.
     if (closefile(outfile) != 0)
