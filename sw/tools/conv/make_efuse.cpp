@@ -165,9 +165,9 @@ static bool identify(int fd, const wchar_t *name, struct place *p)
     return true;
 }
 
-// Whether standard error is the file or the disk open as fd. A handle a program is given for it may lack
-// the access that GetFileInformationByHandle needs, so both are asked for their file ID; Wine
-// can't tell the volume of a handle it made from a Unix descriptor, and gives 0 for it.
+// Whether standard error is the file or the disk open as fd. A handle a program is given for
+// it may lack the access that GetFileInformationByHandle needs, so both are asked for their
+// file ID; Wine can't tell the volume of a handle it made from a Unix descriptor, and gives 0.
 static bool stderris(int fd)
 {
     FILE_ID_INFO a, b;
