@@ -3,8 +3,8 @@
 // What it writes gets burnt into one-time-programmable fuses, so any doubt
 // about a word stops the run with status 1 rather than write a guess.
 
-// open, fstat, ftruncate, read, write and SIGXFSZ are POSIX (with its X/Open part): strict
-// standard mode hides them unless asked for.
+// open, fcntl, fstat, ftruncate, read, write and SIGXFSZ are POSIX (with its X/Open part):
+// strict standard mode hides them unless asked for.
 #define _XOPEN_SOURCE 700
 #include <cerrno>
 #include <csignal>
@@ -180,6 +180,18 @@ static bool stderris(int fd)
             b.VolumeSerialNumber == 0);
 }
 
+// Windows' locks keep every other handle from the bytes they cover, this run's own check
+// included: the byte locked lies past the end of any bit map.
+static bool lockmap(int fd)
+{
+    OVERLAPPED at = {};
+    at.Offset = 0xffffffff;
+    at.OffsetHigh = 0x7fffffff;
+    return LockFileEx((HANDLE)_get_osfhandle(fd), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY,
+                      0, 1, 0, &at) ||
+           GetLastError() != ERROR_LOCK_VIOLATION;
+}
+
 static int readsome(int fd, void *buffer, int size)
 {
     return _read(fd, buffer, size);
@@ -251,6 +263,15 @@ static bool stderris(int fd)
     if (S_ISBLK(a.st_mode))
         return a.st_rdev == b.st_rdev;
     return S_ISREG(a.st_mode) && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// A file system without locks leaves the bit map as unguarded as it was.
+static bool lockmap(int fd)
+{
+    struct flock lock = {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    return fcntl(fd, F_SETLK, &lock) == 0 || (errno != EACCES && errno != EAGAIN);
 }
 
 static int readsome(int fd, void *buffer, int size)
@@ -402,7 +423,8 @@ static bool isbitmap(const char *text, int size)
 // Refuses the run when what the bit map's path reached is a device named like a file, a disk,
 // can't be told, is the word list itself, or is an existing file that doesn't read as a bit map
 // (most often the word list, with the arguments swapped), and leaves it as it is. Reading a file
-// takes a second open, which counts only if it reached the same file.
+// takes a second open, which counts only if it reached the same file; it stays open, as closing
+// it would give up the bit map's lock.
 static void checkmap(const argchar *outfilename, const struct place *map, const struct place *list)
 {
     if (map->kind == DEVICE_NAME)
@@ -430,12 +452,12 @@ static void checkmap(const argchar *outfilename, const struct place *map, const 
         fail("open 2");
     if (!isbitmap(old, size))
         refuse("open 2", "existing file is not a bit map");
-    closefile(check);
 }
 
 // Opens the bit map once, as a new file where none exists, truncating nothing, and decides on
 // what that open reached; only then is an existing file truncated, and the bit map written,
 // through that same open. A file that the run creates holds nothing to lose: it needs no check.
+// A file is locked from then until the run ends: two runs into one bit map would mix their lines.
 static int openmap(const argchar *outfilename, const struct place *list, struct place *map)
 {
     int fd = openpath(outfilename, CREATE);
@@ -457,11 +479,13 @@ static int openmap(const argchar *outfilename, const struct place *list, struct 
     if (!identify(fd, outfilename, map))
         fail("open 2");
     quiet = quiet || stderris(fd);
-    if (!created || map->kind != REGULAR) {
+    if (map->kind == REGULAR && !lockmap(fd))
+        refuse("open 2", "bit map is in use by another run");
+    if (!created || map->kind != REGULAR)
         checkmap(outfilename, map, list);
-        if (map->kind == REGULAR && cutfile(fd, 0) != 0)
-            fail("open 2");
-    }
+    // Another run may have written the file this run created before its lock was taken.
+    if (map->kind == REGULAR && cutfile(fd, 0) != 0)
+        fail("open 2");
     return fd;
 }
 
