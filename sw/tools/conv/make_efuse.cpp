@@ -400,24 +400,35 @@ static int readword(uint32_t *data)
     return 1;
 }
 
-// Whether a file's contents read as a bit map: at most 32 lines of 32 digits 0 and 1, each
-// ended by LF, or CR LF where a bit map was checked out on Windows, and nothing after them.
-static bool isbitmap(const char *text, int size)
+// Whether a file reads as a bit map: at most 32 lines of 32 digits 0 and 1, each ended by LF,
+// or CR LF where a bit map was checked out on Windows, and after them white space only, such as
+// the blank line an editor adds. text holds the first size bytes of it, out of room; what
+// follows is read from fd, over the white space after the lines, so that text then holds the
+// file but for white space. Returns how many lines it holds, NOT_BIT_MAP, or READ_ERROR.
+enum { NOT_BIT_MAP = -1, READ_ERROR = -2 };
+static int bitlines(int fd, char *text, int *size, int room)
 {
-    for (int i = 0; i < 32 && size > 0; i++) {
-        int j = 0;
-        while (j < 32 && j < size && (text[j] == '0' || text[j] == '1'))
-            j++;
-        if (j < 32)
-            return false;
-        if (j < size && text[j] == '\r')
-            j++;
-        if (j == size || text[j] != '\n')
-            return false;
-        text += j + 1;
-        size -= j + 1;
+    int i = 0, lines = 0;
+    for (; lines < 32 && i < *size && !iswhite(text[i]); lines++) {
+        for (int end = i + 32; i < end; i++)
+            if (i == *size || (text[i] != '0' && text[i] != '1'))
+                return NOT_BIT_MAP;
+        if (i < *size && text[i] == '\r')
+            i++;
+        if (i == *size || text[i++] != '\n')
+            return NOT_BIT_MAP;
     }
-    return size == 0;
+    // 32 lines take at most 1,088 bytes, so there is always room to read on.
+    for (int keep = i;;) {
+        for (; i < *size; i++)
+            if (!iswhite(text[i]))
+                return NOT_BIT_MAP;
+        int got = readsome(fd, text + keep, room - keep);
+        if (got <= 0)
+            return got == 0 ? lines : READ_ERROR;
+        i = keep;
+        *size = keep + got;
+    }
 }
 
 // Refuses the run when what the bit map's path reached is a device named like a file, a disk,
@@ -443,14 +454,14 @@ static void checkmap(const argchar *outfilename, const struct place *map, const 
         fail("open 2");
     if (!samefile(&again, map))
         refuse("open 2", "bit map was replaced while it was checked");
-    // A bit map holds 32 lines of at most 34 bytes: one byte more, and it is something else.
-    char old[32 * 34 + 1];
+    char old[4096];
     int size = 0, got = 1;
     while (size < (int)sizeof old && (got = readsome(check, old + size, sizeof old - size)) > 0)
         size += got;
-    if (got < 0)
+    int lines = got < 0 ? READ_ERROR : bitlines(check, old, &size, sizeof old);
+    if (lines == READ_ERROR)
         fail("open 2");
-    if (!isbitmap(old, size))
+    if (lines == NOT_BIT_MAP)
         refuse("open 2", "existing file is not a bit map");
 }
 
@@ -535,9 +546,13 @@ int main(int argc, argchar *argv[])
         refuse("open 1", "not a file, a device or a pipe");
     // A bit map given as the word list would read as words of digits 0 and 1, and be converted
     // into another. A file is read ahead to tell; a pipe or a device is not: its writer may come
-    // late.
-    if (list.kind == REGULAR && readblock() && isbitmap(block, blocksize))
-        refuse("open 1", "word list is a bit map");
+    // late. A file of white space only is an empty list.
+    if (list.kind == REGULAR && readblock()) {
+        int lines = bitlines(infile, block, &blocksize, sizeof block);
+        if (lines > 0)
+            refuse("open 1", "word list is a bit map");
+        readfailed = lines == READ_ERROR;
+    }
     // A list found unreadable already fails the run before the bit map is touched.
     if (readfailed)
         failscan(EOF);
