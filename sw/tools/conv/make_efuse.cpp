@@ -19,12 +19,12 @@
 static int infile;
 static int outfile;
 
-// What an open reached, as far as losing a file is concerned: a device (or pipe, or anything
-// else that opening for writing can't empty), a device reached through what looks like a file
-// name, a directory (which Windows doesn't open as a file), a disk or volume (whose data a bit
-// map would overwrite), something that can't be told, or a regular file, known by its volume
-// and index there.
-enum { DEVICE, DEVICE_NAME, DIRECTORY, DISK, OTHER, REGULAR };
+// What an open reached, as far as losing a file is concerned: a device (or anything else that
+// opening for writing can't empty), a device reached through what looks like a file name, a
+// directory (which Windows doesn't open as a file), a disk or volume (whose data a bit map
+// would overwrite), something that can't be told, a pipe or FIFO, or a regular file; the last
+// two known by their volume and index there.
+enum { DEVICE, DEVICE_NAME, DIRECTORY, DISK, OTHER, PIPE, REGULAR };
 struct place {
     int kind;
     unsigned long long volume, index;
@@ -140,15 +140,20 @@ static bool wholedevice(const wchar_t *name)
 }
 
 // Windows knows a file by its volume's serial number and its index there; it has no inodes.
-// A directory can't be opened as a file at all.
+// A directory can't be opened as a file at all. A pipe with no ID can't be told from another.
 static bool identify(int fd, const wchar_t *name, struct place *p)
 {
     HANDLE h = (HANDLE)_get_osfhandle(fd);
     BY_HANDLE_FILE_INFORMATION info;
+    FILE_ID_INFO id;
     DWORD type = GetFileType(h);
     if (type == FILE_TYPE_CHAR)
         p->kind = devicename(name) ? DEVICE : DEVICE_NAME;
-    else if (type == FILE_TYPE_PIPE)
+    else if (type == FILE_TYPE_PIPE && GetFileInformationByHandleEx(h, FileIdInfo, &id, sizeof id)) {
+        p->kind = PIPE;
+        p->volume = id.VolumeSerialNumber;
+        memcpy(&p->index, &id.FileId, sizeof p->index);
+    } else if (type == FILE_TYPE_PIPE)
         p->kind = DEVICE;
     else if (wholedevice(name))
         p->kind = DISK;
@@ -245,10 +250,11 @@ static bool identify(int fd, const char *, struct place *p)
     struct stat st;
     if (fstat(fd, &st) != 0)
         return false;
-    p->kind = S_ISREG(st.st_mode)   ? REGULAR
-              : S_ISDIR(st.st_mode) ? DIRECTORY
-              : S_ISBLK(st.st_mode) ? DISK
-                                    : DEVICE;
+    p->kind = S_ISREG(st.st_mode)    ? REGULAR
+              : S_ISDIR(st.st_mode)  ? DIRECTORY
+              : S_ISBLK(st.st_mode)  ? DISK
+              : S_ISFIFO(st.st_mode) ? PIPE
+                                     : DEVICE;
     p->volume = st.st_dev;
     p->index = st.st_ino;
     return true;
@@ -295,10 +301,12 @@ static int cutfile(int fd, int size)
 }
 #endif
 
+// One pipe or FIFO as both would hang the run, which holds its writing end, or take the bit
+// lines back as words; one regular file would be emptied before it is read.
 static bool samefile(const struct place *a, const struct place *b)
 {
-    return a->kind == REGULAR && b->kind == REGULAR && a->volume == b->volume &&
-           a->index == b->index;
+    return (a->kind == REGULAR || a->kind == PIPE) && a->kind == b->kind &&
+           a->volume == b->volume && a->index == b->index;
 }
 
 // The word list is read through its descriptor a block at a time. Its end, or a read that
