@@ -3,8 +3,8 @@
 // What it writes gets burnt into one-time-programmable fuses, so any doubt
 // about a word stops the run with status 1 rather than write a guess.
 
-// open, fcntl, fstat, ftruncate, read, write and SIGXFSZ are POSIX (with its X/Open part):
-// strict standard mode hides them unless asked for.
+// open, fcntl, fstat, stat, ftruncate, read, write and SIGXFSZ are POSIX (with its X/Open
+// part): strict standard mode hides them unless asked for.
 #define _XOPEN_SOURCE 700
 #include <cerrno>
 #include <csignal>
@@ -35,9 +35,10 @@ struct place {
 // map's path once more, to read what it holds.
 enum { READ, CREATE, WRITE, CHECK };
 
-// Whether standard error is the word list or the bit map itself (2>> list): the echo would be
-// read back as words, and a report land among the bit lines or on a disk. Then nothing goes
-// there. A pipe or a terminal shared with the bit map (2>&1) is the user's choice, and gets all.
+// Whether standard error is a file named on the command line, the word list or the bit map
+// (2>> list): the echo would be read back as words, and a report land among the bit lines or
+// on a disk. Then nothing goes there. A pipe or a terminal shared with the bit map (2>&1) is
+// the user's choice, and gets all.
 static bool quiet;
 
 // Reports a failure, by the error number or by a text of its own, and ends the run.
@@ -79,11 +80,19 @@ static bool quiet;
 #define ARG "%ls"
 typedef wchar_t argchar;
 
+// Standard error's file ID, where it is a file (on Windows 8 and later); Wine can't tell the
+// volume of a handle it made from a Unix descriptor, and gives 0.
+static FILE_ID_INFO errid;
+static bool errfile;
+
 // The C runtime starts standard error in text mode, which would end every message in CR LF.
 // Descriptors 0 to 2 need nothing: it keeps them reserved even when the caller gave no handle.
 static void startup()
 {
     _setmode(2, _O_BINARY);
+    HANDLE e = (HANDLE)_get_osfhandle(2);
+    errfile = GetFileType(e) == FILE_TYPE_DISK &&
+              GetFileInformationByHandleEx(e, FileIdInfo, &errid, sizeof errid);
 }
 
 // Binary, so that no Ctrl-Z ends a file early and no carriage return is added to a line end.
@@ -170,19 +179,36 @@ static bool identify(int fd, const wchar_t *name, struct place *p)
     return true;
 }
 
-// Whether standard error is the file or the disk open as fd. A handle a program is given for
-// it may lack the access that GetFileInformationByHandle needs, so both are asked for their
-// file ID; Wine can't tell the volume of a handle it made from a Unix descriptor, and gives 0.
+// Whether standard error is the file open as h. A handle a program is given for it may lack
+// the access that GetFileInformationByHandle needs, so both are known by their file ID.
+static bool stderrsame(HANDLE h)
+{
+    FILE_ID_INFO id;
+    return errfile && GetFileType(h) == FILE_TYPE_DISK &&
+           GetFileInformationByHandleEx(h, FileIdInfo, &id, sizeof id) &&
+           memcmp(&id.FileId, &errid.FileId, sizeof id.FileId) == 0 &&
+           (id.VolumeSerialNumber == errid.VolumeSerialNumber || id.VolumeSerialNumber == 0 ||
+            errid.VolumeSerialNumber == 0);
+}
+
 static bool stderris(int fd)
 {
-    FILE_ID_INFO a, b;
-    HANDLE h = (HANDLE)_get_osfhandle(fd), e = (HANDLE)_get_osfhandle(2);
-    return GetFileType(h) == FILE_TYPE_DISK && GetFileType(e) == FILE_TYPE_DISK &&
-           GetFileInformationByHandleEx(h, FileIdInfo, &a, sizeof a) &&
-           GetFileInformationByHandleEx(e, FileIdInfo, &b, sizeof b) &&
-           memcmp(&a.FileId, &b.FileId, sizeof a.FileId) == 0 &&
-           (a.VolumeSerialNumber == b.VolumeSerialNumber || a.VolumeSerialNumber == 0 ||
-            b.VolumeSerialNumber == 0);
+    return stderrsame((HANDLE)_get_osfhandle(fd));
+}
+
+// Asks only for the attributes, which reads and changes nothing.
+static bool stderrnamed(const wchar_t *name)
+{
+    if (!errfile)
+        return false;
+    HANDLE h = CreateFileW(name, FILE_READ_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    bool same = stderrsame(h);
+    CloseHandle(h);
+    return same;
 }
 
 // Windows' locks keep every other handle from the bytes they cover, this run's own check
@@ -223,6 +249,9 @@ static int cutfile(int fd, int size)
 #define ARG "%s"
 typedef char argchar;
 
+// Standard error as the run found it; st_mode 0 where the caller closed it.
+static struct stat errstat;
+
 // A descriptor 0, 1 or 2 left closed by the caller would be given to the word list or the
 // bit map, and what is meant for standard error would land in them. A reader of standard
 // error that went away, or a file-size limit, would end the run unreported and the bit map
@@ -233,6 +262,8 @@ static void startup()
     for (int fd = 0; fd <= 2; fd++)
         if (fstat(fd, &st) != 0 && open("/dev/null", O_RDWR) != fd)
             fail("open /dev/null");
+    if (fstat(2, &errstat) != 0)
+        errstat.st_mode = 0;
     signal(SIGPIPE, SIG_IGN);
     signal(SIGXFSZ, SIG_IGN);
 }
@@ -260,15 +291,26 @@ static bool identify(int fd, const char *, struct place *p)
     return true;
 }
 
-// Whether standard error is the file or the disk open as fd (a disk by any of its names).
+// Whether standard error is the file or the disk that st tells of (a disk by any of its names).
+static bool stderrsame(const struct stat *st)
+{
+    if (S_ISBLK(st->st_mode) && S_ISBLK(errstat.st_mode))
+        return st->st_rdev == errstat.st_rdev;
+    return S_ISREG(st->st_mode) && S_ISREG(errstat.st_mode) && st->st_dev == errstat.st_dev &&
+           st->st_ino == errstat.st_ino;
+}
+
 static bool stderris(int fd)
 {
-    struct stat a, b;
-    if (fstat(fd, &a) != 0 || fstat(2, &b) != 0 || (a.st_mode & S_IFMT) != (b.st_mode & S_IFMT))
-        return false;
-    if (S_ISBLK(a.st_mode))
-        return a.st_rdev == b.st_rdev;
-    return S_ISREG(a.st_mode) && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+    struct stat st;
+    return fstat(fd, &st) == 0 && stderrsame(&st);
+}
+
+static bool stderrnamed(const char *name)
+{
+    struct stat st;
+    return (S_ISREG(errstat.st_mode) || S_ISBLK(errstat.st_mode)) && stat(name, &st) == 0 &&
+           stderrsame(&st);
 }
 
 // A file system without locks leaves the bit map as unguarded as it was.
@@ -529,12 +571,15 @@ static void writemap(const char *lines, int size, bool regular)
 int main(int argc, argchar *argv[])
 {
     startup();
+    for (int k = 1; k < argc; k++)
+        quiet = quiet || stderrnamed(argv[k]);
 
     if (argc != 3) {
         // Some systems can start a program with no arguments at all, not even its name.
         if (argc == 0)
             refuse("usage", "make_efuse infile outfile");
-        fprintf(stderr, "usage: " ARG " infile outfile\n", argv[0]);
+        if (!quiet)
+            fprintf(stderr, "usage: " ARG " infile outfile\n", argv[0]);
         exit(1);
     }
 
@@ -543,7 +588,7 @@ int main(int argc, argchar *argv[])
     infile = openpath(infilename, READ);
     if (infile < 0 || !identify(infile, infilename, &list))
         fail("open 1");
-    quiet = stderris(infile);
+    quiet = quiet || stderris(infile);
     if (list.kind == DIRECTORY) {
         errno = EISDIR;
         fail("open 1");
