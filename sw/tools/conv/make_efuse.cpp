@@ -252,16 +252,10 @@ typedef char argchar;
 // Standard error as the run found it; st_mode 0 where the caller closed it.
 static struct stat errstat;
 
-// A descriptor 0, 1 or 2 left closed by the caller would be given to the word list or the
-// bit map, and what is meant for standard error would land in them. A reader of standard
-// error that went away, or a file-size limit, would end the run unreported and the bit map
-// half written: the write fails instead, and is dealt with.
+// A reader of standard error that went away, or a file-size limit, would end the run
+// unreported and the bit map half written: the write fails instead, and is dealt with.
 static void startup()
 {
-    struct stat st;
-    for (int fd = 0; fd <= 2; fd++)
-        if (fstat(fd, &st) != 0 && open("/dev/null", O_RDWR) != fd)
-            fail("open /dev/null");
     if (fstat(2, &errstat) != 0)
         errstat.st_mode = 0;
     signal(SIGPIPE, SIG_IGN);
@@ -269,11 +263,21 @@ static void startup()
 }
 
 // Opening a file again to check it never waits, should its path have become a FIFO meanwhile.
+// A descriptor 0, 1 or 2 that the caller left closed would be given to the word list or the bit
+// map, and what is meant for standard error would land in them: they take one above 2, and the
+// standard one stays closed, so that /dev/stdin or /dev/fd/1 named then fails to open. The
+// check only reads, and is never moved: closing a copy would give up the bit map's lock.
 static int openpath(const char *name, int how)
 {
     static const int flags[] = {O_RDONLY, O_WRONLY | O_CREAT | O_EXCL, O_WRONLY | O_CREAT,
                                 O_RDONLY | O_NONBLOCK};
-    return open(name, flags[how], 0666);
+    int fd = open(name, flags[how], 0666);
+    if (fd < 0 || fd > 2 || how == CHECK)
+        return fd;
+    int moved = fcntl(fd, F_DUPFD, 3), error = errno;
+    close(fd);
+    errno = error;
+    return moved;
 }
 
 static bool identify(int fd, const char *, struct place *p)
