@@ -103,9 +103,12 @@ static int openpath(const wchar_t *name, int how)
     return _wopen(name, flags[how] | _O_BINARY, _S_IREAD | _S_IWRITE);
 }
 
-// Whether a path is in the device namespace (\\.\COM10, //./NUL) or literal (\\?\...).
+// Whether a path is in the device namespace (\\.\COM10, //./NUL, or NT's own \??\C:) or
+// literal (\\?\...).
 static bool devicepath(const wchar_t *name)
 {
+    if (name[0] == '\\' && name[1] == '?' && name[2] == '?' && name[3] == '\\')
+        return true;
     return (name[0] == '\\' || name[0] == '/') && (name[1] == '\\' || name[1] == '/') &&
            (name[2] == '.' || name[2] == '?') && (name[3] == '\\' || name[3] == '/');
 }
