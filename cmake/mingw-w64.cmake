@@ -1,5 +1,6 @@
 # What both Windows builds share: MinGW-w64 cross compilers named after the processor, and
-# Wine, where it is installed, to run the tests.
+# Wine, where it is installed, to run the tests. 64-bit Wine makes the prefix the cases run in
+# for either program (tests/wine-prefix), so both need it.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_C_COMPILER ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-gcc)
 set(CMAKE_CXX_COMPILER ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-g++)
@@ -7,8 +8,15 @@ set(CMAKE_FIND_ROOT_PATH /usr/${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-if(EXISTS ${wine})
+set(wine64 /usr/lib/wine/wine64)
+set(wineserver /usr/lib/wine/wineserver)
+unset(no_emulator)
+foreach(path IN ITEMS ${wine64} ${wineserver} ${wine} ${wine_dlls})
+  if(NOT EXISTS ${path})
+    set(no_emulator "${path} is not installed (Debian's wine64; for the 32-bit program also wine32 and libwine:i386)")
+    break()
+  endif()
+endforeach()
+if(NOT no_emulator)
   set(CMAKE_CROSSCOMPILING_EMULATOR env WINEDEBUG=-all ${wine})
-else()
-  set(no_emulator "${wine} is not installed (Debian's wine64, or wine32 for the 32-bit program)")
 endif()
