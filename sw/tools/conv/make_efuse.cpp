@@ -407,12 +407,11 @@ static int hexdigit(int c)
 // Whether the last word ended at something other than white space or the end of the list.
 static bool glued;
 
-// Reads one word as a "%x\n" scan would (white space, optional sign, optional
-// 0x or 0X, hexadecimal digits) but refuses what such a scan would cut short
-// or read as garbage. Returns 1 with the word in data, and glued telling how
-// it ended; 0 with errno EINVAL (not a number) or ERANGE (doesn't fit in 32
-// bits); EOF at the end of the list, or on a read error, which readfailed
-// then tells.
+// Reads one word as a "%x\n" scan would (white space, optional sign, optional 0x or 0X,
+// hexadecimal digits) but refuses what such a scan would cut short or read as garbage, and a
+// line of a bit map. Returns 1 with the word in data, and glued telling how it ended; 0 with
+// errno EINVAL (not a number) or ERANGE (doesn't fit in 32 bits); EOF at the end of the list, or
+// on a read error, which readfailed then tells.
 static int readword(uint32_t *data)
 {
     int c;
@@ -422,20 +421,21 @@ static int readword(uint32_t *data)
     if (c == EOF)
         return EOF;
 
-    bool negative = c == '-';
-    if (c == '-' || c == '+')
+    bool negative = c == '-', sign = c == '-' || c == '+', prefix = false;
+    if (sign)
         c = nextbyte();
-    bool digits = false;
+    unsigned long long digits = 0;  // leading zeros included
     if (c == '0') {
         c = nextbyte();
-        if (c == 'x' || c == 'X')
-            c = nextbyte();  // a prefix: a digit must follow it
+        prefix = c == 'x' || c == 'X';
+        if (prefix)
+            c = nextbyte();  // a digit must follow it
         else
-            digits = true;
+            digits = 1;
     }
     // Leading zeros keep value at 0, so only significant digits can overflow.
     uint32_t value = 0;
-    for (int digit; (digit = hexdigit(c)) >= 0; c = nextbyte(), digits = true) {
+    for (int digit; (digit = hexdigit(c)) >= 0; c = nextbyte(), digits++) {
         if (value > 0x0fffffff) {
             errno = ERANGE;
             return 0;
@@ -444,7 +444,10 @@ static int readword(uint32_t *data)
     }
     if (readfailed)
         return EOF;
-    if (!digits) {
+    // A line of a bit map, 32 digits 0 and 1, fits where 24 of them are leading zeros, and would
+    // convert into another line: a bit map that doesn't pass for one as a whole (33 lines, a
+    // blank line between lines, its last line end lost, or from a pipe) is refused at its first.
+    if (digits == 0 || (digits == 32 && !sign && !prefix && (value & 0xeeeeeeee) == 0)) {
         errno = EINVAL;
         return 0;
     }
