@@ -462,12 +462,19 @@ static int readword(uint32_t *data)
 
 // Whether a file reads as a bit map: at most 32 lines of 32 digits 0 and 1, each ended by LF,
 // or CR LF where a bit map was checked out on Windows, and after them white space only, such as
-// the blank line an editor adds. text holds the first size bytes of it, out of room; what
-// follows is read from fd, over the white space after the lines, so that text then holds the
-// file but for white space. Returns how many lines it holds, NOT_BIT_MAP, or READ_ERROR.
+// the blank line an editor adds. text holds the first size bytes of it, out of room, and is
+// filled from fd, as some file systems read in short pieces; what follows is read over the white
+// space after the lines, so that text then holds the file but for white space; end tells
+// whether the file's end was met. Returns how many lines it holds, NOT_BIT_MAP, or READ_ERROR.
 enum { NOT_BIT_MAP = -1, READ_ERROR = -2 };
-static int bitlines(int fd, char *text, int *size, int room)
+static int bitlines(int fd, char *text, int *size, int room, bool *end)
 {
+    int got = 1;
+    while (*size < room && (got = readsome(fd, text + *size, room - *size)) > 0)
+        *size += got;
+    *end = got == 0;
+    if (got < 0)
+        return READ_ERROR;
     int i = 0, lines = 0;
     for (; lines < 32 && i < *size && !iswhite(text[i]); lines++) {
         for (int end = i + 32; i < end; i++)
@@ -478,14 +485,17 @@ static int bitlines(int fd, char *text, int *size, int room)
         if (i == *size || text[i++] != '\n')
             return NOT_BIT_MAP;
     }
-    // 32 lines take at most 1,088 bytes, so there is always room to read on.
+    // 32 lines take at most 1,088 bytes, so there is always room to read on, until the end.
     for (int keep = i;;) {
         for (; i < *size; i++)
             if (!iswhite(text[i]))
                 return NOT_BIT_MAP;
-        int got = readsome(fd, text + keep, room - keep);
-        if (got <= 0)
-            return got == 0 ? lines : READ_ERROR;
+        if (got == 0)
+            return lines;
+        got = readsome(fd, text + keep, room - keep);
+        *end = got == 0;
+        if (got < 0)
+            return READ_ERROR;
         i = keep;
         *size = keep + got;
     }
@@ -515,10 +525,9 @@ static void checkmap(const argchar *outfilename, const struct place *map, const 
     if (!samefile(&again, map))
         refuse("open 2", "bit map was replaced while it was checked");
     char old[4096];
-    int size = 0, got = 1;
-    while (size < (int)sizeof old && (got = readsome(check, old + size, sizeof old - size)) > 0)
-        size += got;
-    int lines = got < 0 ? READ_ERROR : bitlines(check, old, &size, sizeof old);
+    int size = 0;
+    bool end;
+    int lines = bitlines(check, old, &size, sizeof old, &end);
     if (lines == READ_ERROR)
         fail("open 2");
     if (lines == NOT_BIT_MAP)
@@ -611,7 +620,7 @@ int main(int argc, argchar *argv[])
     // into another. A file is read ahead to tell; a pipe or a device is not: its writer may come
     // late. A file of white space only is an empty list.
     if (list.kind == REGULAR && readblock()) {
-        int lines = bitlines(infile, block, &blocksize, sizeof block);
+        int lines = bitlines(infile, block, &blocksize, sizeof block, &ended);
         if (lines > 0)
             refuse("open 1", "word list is a bit map");
         readfailed = lines == READ_ERROR;
