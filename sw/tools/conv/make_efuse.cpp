@@ -80,10 +80,10 @@ static bool quiet;
 #define ARG "%ls"
 typedef wchar_t argchar;
 
-// Standard error's file ID, where it is a file (on Windows 8 and later); Wine can't tell the
-// volume of a handle it made from a Unix descriptor, and gives 0.
+// Standard error's type and file ID, where it is a file (on Windows 8 and later) or a pipe that
+// has one; Wine can't tell the volume of a handle it made from a Unix descriptor, and gives 0.
+static DWORD errtype;
 static FILE_ID_INFO errid;
-static bool errfile;
 
 // The C runtime starts standard error in text mode, which would end every message in CR LF.
 // Descriptors 0 to 2 need nothing: it keeps them reserved even when the caller gave no handle.
@@ -91,8 +91,10 @@ static void startup()
 {
     _setmode(2, _O_BINARY);
     HANDLE e = (HANDLE)_get_osfhandle(2);
-    errfile = GetFileType(e) == FILE_TYPE_DISK &&
-              GetFileInformationByHandleEx(e, FileIdInfo, &errid, sizeof errid);
+    errtype = GetFileType(e);
+    if ((errtype != FILE_TYPE_DISK && errtype != FILE_TYPE_PIPE) ||
+        !GetFileInformationByHandleEx(e, FileIdInfo, &errid, sizeof errid))
+        errtype = FILE_TYPE_UNKNOWN;
 }
 
 // Binary, so that no Ctrl-Z ends a file early and no carriage return is added to a line end.
@@ -182,34 +184,36 @@ static bool identify(int fd, const wchar_t *name, struct place *p)
     return true;
 }
 
-// Whether standard error is the file open as h. A handle a program is given for it may lack
-// the access that GetFileInformationByHandle needs, so both are known by their file ID.
-static bool stderrsame(HANDLE h)
+// Whether standard error is the file open as h, or, where pipes count, the pipe. A handle a
+// program is given for it may lack the access that GetFileInformationByHandle needs, so both are
+// known by their file ID.
+static bool stderrsame(HANDLE h, bool pipes)
 {
     FILE_ID_INFO id;
-    return errfile && GetFileType(h) == FILE_TYPE_DISK &&
+    DWORD type = GetFileType(h);
+    return type == errtype && (type == FILE_TYPE_DISK || (pipes && type == FILE_TYPE_PIPE)) &&
            GetFileInformationByHandleEx(h, FileIdInfo, &id, sizeof id) &&
            memcmp(&id.FileId, &errid.FileId, sizeof id.FileId) == 0 &&
            (id.VolumeSerialNumber == errid.VolumeSerialNumber || id.VolumeSerialNumber == 0 ||
             errid.VolumeSerialNumber == 0);
 }
 
-static bool stderris(int fd)
+static bool stderris(int fd, bool pipes)
 {
-    return stderrsame((HANDLE)_get_osfhandle(fd));
+    return stderrsame((HANDLE)_get_osfhandle(fd), pipes);
 }
 
 // Asks only for the attributes, which reads and changes nothing.
 static bool stderrnamed(const wchar_t *name)
 {
-    if (!errfile)
+    if (errtype != FILE_TYPE_DISK)
         return false;
     HANDLE h = CreateFileW(name, FILE_READ_ATTRIBUTES,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
     if (h == INVALID_HANDLE_VALUE)
         return false;
-    bool same = stderrsame(h);
+    bool same = stderrsame(h, false);
     CloseHandle(h);
     return same;
 }
@@ -298,26 +302,29 @@ static bool identify(int fd, const char *, struct place *p)
     return true;
 }
 
-// Whether standard error is the file or the disk that st tells of (a disk by any of its names).
-static bool stderrsame(const struct stat *st)
+// Whether standard error is the file or the disk that st tells of (a disk by any of its names),
+// or, where pipes count, the pipe or FIFO.
+static bool stderrsame(const struct stat *st, bool pipes)
 {
-    if (S_ISBLK(st->st_mode) && S_ISBLK(errstat.st_mode))
+    if ((st->st_mode & S_IFMT) != (errstat.st_mode & S_IFMT))
+        return false;
+    if (S_ISBLK(st->st_mode))
         return st->st_rdev == errstat.st_rdev;
-    return S_ISREG(st->st_mode) && S_ISREG(errstat.st_mode) && st->st_dev == errstat.st_dev &&
-           st->st_ino == errstat.st_ino;
+    return (S_ISREG(st->st_mode) || (pipes && S_ISFIFO(st->st_mode))) &&
+           st->st_dev == errstat.st_dev && st->st_ino == errstat.st_ino;
 }
 
-static bool stderris(int fd)
+static bool stderris(int fd, bool pipes)
 {
     struct stat st;
-    return fstat(fd, &st) == 0 && stderrsame(&st);
+    return fstat(fd, &st) == 0 && stderrsame(&st, pipes);
 }
 
 static bool stderrnamed(const char *name)
 {
     struct stat st;
     return (S_ISREG(errstat.st_mode) || S_ISBLK(errstat.st_mode)) && stat(name, &st) == 0 &&
-           stderrsame(&st);
+           stderrsame(&st, false);
 }
 
 // A file system without locks leaves the bit map as unguarded as it was.
@@ -550,7 +557,7 @@ static int openmap(const argchar *outfilename, const struct place *list, struct 
         int error = errno;
         int check = openpath(outfilename, CHECK);
         if (check >= 0 && identify(check, outfilename, map)) {
-            quiet = quiet || stderris(check);
+            quiet = quiet || stderris(check, false);
             checkmap(outfilename, map, list);
         }
         errno = error;
@@ -558,7 +565,7 @@ static int openmap(const argchar *outfilename, const struct place *list, struct 
     }
     if (!identify(fd, outfilename, map))
         fail("open 2");
-    quiet = quiet || stderris(fd);
+    quiet = quiet || stderris(fd, false);
     if (map->kind == REGULAR && !lockmap(fd))
         refuse("open 2", "bit map is in use by another run");
     if (!created || map->kind != REGULAR)
@@ -607,7 +614,12 @@ int main(int argc, argchar *argv[])
     infile = openpath(infilename, READ);
     if (infile < 0 || !identify(infile, infilename, &list))
         fail("open 1");
-    quiet = quiet || stderris(infile);
+    // Standard error into the list's own pipe or FIFO would feed the echo back in as words, and the
+    // run, which holds a writing end, would wait for the list's end for ever: it stops here.
+    bool errlist = stderris(infile, true);
+    quiet = quiet || errlist;
+    if (errlist && list.kind == PIPE)
+        exit(1);
     if (list.kind == DIRECTORY) {
         errno = EISDIR;
         fail("open 1");
