@@ -23,11 +23,11 @@ static int outfile;
 // opening for writing can't empty), a device reached through what looks like a file name, a
 // directory (which Windows doesn't open as a file), a disk or volume (whose data a bit map
 // would overwrite), something that can't be told, a pipe or FIFO, or a regular file; the last
-// two known by their volume and index there.
+// two known by their volume and index there, a regular file also by its size.
 enum { DEVICE, DEVICE_NAME, DIRECTORY, DISK, OTHER, PIPE, REGULAR };
 struct place {
     int kind;
-    unsigned long long volume, index;
+    unsigned long long volume, index, size;
 };
 
 // How a path is opened: the word list for reading; the bit map as a new file, or else for
@@ -180,6 +180,7 @@ static bool identify(int fd, const wchar_t *name, struct place *p)
         p->kind = REGULAR;
         p->volume = info.dwVolumeSerialNumber;
         p->index = (unsigned long long)info.nFileIndexHigh << 32 | info.nFileIndexLow;
+        p->size = (unsigned long long)info.nFileSizeHigh << 32 | info.nFileSizeLow;
     }
     return true;
 }
@@ -299,6 +300,7 @@ static bool identify(int fd, const char *, struct place *p)
                                      : DEVICE;
     p->volume = st.st_dev;
     p->index = st.st_ino;
+    p->size = st.st_size;
     return true;
 }
 
@@ -543,8 +545,10 @@ static void checkmap(const argchar *outfilename, const struct place *map, const 
 
 // Opens the bit map once, as a new file where none exists, truncating nothing, and decides on
 // what that open reached; only then is an existing file truncated, and the bit map written,
-// through that same open. A file that the run creates holds nothing to lose: it needs no check.
-// A file is locked from then until the run ends: two runs into one bit map would mix their lines.
+// through that same open. A file is locked from then until the run ends: two runs into one bit
+// map would mix their lines. A file that the run creates holds nothing to lose, and needs no
+// check, unless another run wrote it before the lock was taken; so the lock comes first. Only a
+// lock on a file counts: two runs into /dev/null are no harm.
 static int openmap(const argchar *outfilename, const struct place *list, struct place *map)
 {
     int fd = openpath(outfilename, CREATE);
@@ -563,16 +567,17 @@ static int openmap(const argchar *outfilename, const struct place *list, struct 
         errno = error;
         fail("open 2");
     }
+    bool locked = lockmap(fd);
     if (!identify(fd, outfilename, map))
         fail("open 2");
     quiet = quiet || stderris(fd, false);
-    if (map->kind == REGULAR && !lockmap(fd))
+    if (map->kind == REGULAR && !locked)
         refuse("open 2", "bit map is in use by another run");
-    if (!created || map->kind != REGULAR)
+    if (!created || map->kind != REGULAR || map->size != 0) {
         checkmap(outfilename, map, list);
-    // Another run may have written the file this run created before its lock was taken.
-    if (map->kind == REGULAR && cutfile(fd, 0) != 0)
-        fail("open 2");
+        if (map->kind == REGULAR && cutfile(fd, 0) != 0)
+            fail("open 2");
+    }
     return fd;
 }
 
