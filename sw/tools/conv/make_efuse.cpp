@@ -163,7 +163,8 @@ static bool identify(int fd, const wchar_t *name, struct place *p)
     DWORD type = GetFileType(h);
     if (type == FILE_TYPE_CHAR)
         p->kind = devicename(name) ? DEVICE : DEVICE_NAME;
-    else if (type == FILE_TYPE_PIPE && GetFileInformationByHandleEx(h, FileIdInfo, &id, sizeof id)) {
+    else if (type == FILE_TYPE_PIPE &&
+             GetFileInformationByHandleEx(h, FileIdInfo, &id, sizeof id)) {
         p->kind = PIPE;
         p->volume = id.VolumeSerialNumber;
         memcpy(&p->index, &id.FileId, sizeof p->index);
@@ -226,8 +227,8 @@ static bool lockmap(int fd)
     OVERLAPPED at = {};
     at.Offset = 0xffffffff;
     at.OffsetHigh = 0x7fffffff;
-    return LockFileEx((HANDLE)_get_osfhandle(fd), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY,
-                      0, 1, 0, &at) ||
+    HANDLE h = (HANDLE)_get_osfhandle(fd);
+    return LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at) ||
            GetLastError() != ERROR_LOCK_VIOLATION;
 }
 
