@@ -487,7 +487,7 @@ static int bitlines(int fd, char *text, int *size, int room, bool *end)
         return READ_ERROR;
     int i = 0, lines = 0;
     for (; lines < 32 && i < *size && !iswhite(text[i]); lines++) {
-        for (int end = i + 32; i < end; i++)
+        for (int stop = i + 32; i < stop; i++)
             if (i == *size || (text[i] != '0' && text[i] != '1'))
                 return NOT_BIT_MAP;
         if (i < *size && text[i] == '\r')
