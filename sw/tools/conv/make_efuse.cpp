@@ -205,10 +205,21 @@ static bool stderris(int fd, bool pipes)
     return stderrsame((HANDLE)_get_osfhandle(fd), pipes);
 }
 
-// Asks only for the attributes, which reads and changes nothing.
+// Only a file on a drive is asked for its ID, as Windows' own translation of the name tells (it
+// doesn't know NT's \??\): to ask a device or a pipe takes an open like any other, which a serial
+// port or a pipe's server would serve as it would the run's own. The open asks only for
+// attributes, and changes nothing.
 static bool stderrnamed(const wchar_t *name)
 {
-    if (errtype != FILE_TYPE_DISK)
+    static wchar_t full[32768];
+    if (errtype != FILE_TYPE_DISK || wcsncmp(name, L"\\??\\", 4) == 0)
+        return false;
+    DWORD n = GetFullPathNameW(name, sizeof full / sizeof *full, full, NULL);
+    const wchar_t *path = n == 0 || n >= sizeof full / sizeof *full ? L"" : full;
+    if (wcsncmp(path, L"\\\\?\\", 4) == 0)
+        path += 4;
+    wchar_t drive = path[0] >= 'a' && path[0] <= 'z' ? path[0] - 'a' + 'A' : path[0];
+    if (drive < 'A' || drive > 'Z' || path[1] != ':' || path[2] != '\\')
         return false;
     HANDLE h = CreateFileW(name, FILE_READ_ATTRIBUTES,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
