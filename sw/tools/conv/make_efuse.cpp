@@ -262,9 +262,6 @@ int main(int argc, argchar *argv[])
 {
     startup();
     if (argc != 3) {
-        // Some systems can start a program with no arguments at all, not even its name.
-        if (argc == 0)
-            refuse("usage", "make_efuse infile outfile");
         fprintf(stderr, "usage: " ARG " infile outfile\n", argv[0]);
         exit(1);
     }
