@@ -28,6 +28,13 @@
     exit(1);
 }
 
+// The command as invoked names the program.
+[[noreturn]] static void usage(const argchar *name)
+{
+    fprintf(stderr, "usage: " ARG " infile outfile\n", name);
+    exit(1);
+}
+
 // A scan of the word list that failed: status 0 for a word that can't be converted, EOF for a
 // list that can't be read.
 [[noreturn]] static void failscan(int status, int error)
@@ -261,10 +268,8 @@ static void writemap(int outfile, const char *lines, int size)
 int main(int argc, argchar *argv[])
 {
     startup();
-    if (argc != 3) {
-        fprintf(stderr, "usage: " ARG " infile outfile\n", argv[0]);
-        exit(1);
-    }
+    if (argc != 3)
+        usage(argv[0]);
 
     const argchar *infilename = argv[1];
     static struct reader infile;
@@ -291,7 +296,7 @@ int main(int argc, argchar *argv[])
     }
 
     writemap(outfile, bitmap, 33 * i);
-    // A word glued to its text, the last one converted included, fails as a word not converted.
+    // A word glued to other text converts, and then fails the run as a word that can't.
     if (infile.error != 0)
         failscan(status == EOF ? EOF : 0, infile.error);
     // Some file systems tell of a failed write only when the file is closed.
