@@ -151,9 +151,9 @@ static int readword(struct reader *r, uint32_t *data)
 
 // Whether a file reads as a bit map: at most 32 lines of 32 digits 0 and 1, each ended by LF,
 // or CR LF where a bit map was checked out on Windows, and after them white space only, such as
-// the blank line an editor adds. Returns how many lines it holds, NOT_BIT_MAP, or READ_ERROR
-// with r->error telling why.
-enum { NOT_BIT_MAP = -1, READ_ERROR = -2 };
+// the blank line an editor adds. Returns how many lines it holds, or NOT_BIT_MAP; whatever it
+// returns, r->error tells of a read that failed.
+enum { NOT_BIT_MAP = -1 };
 static int bitlines(struct reader *r)
 {
     int lines = 0, c = nextbyte(r);
@@ -169,7 +169,7 @@ static int bitlines(struct reader *r)
     }
     while (iswhite(c))
         c = nextbyte(r);
-    return r->error != 0 ? READ_ERROR : c == EOF ? lines : NOT_BIT_MAP;
+    return c == EOF ? lines : NOT_BIT_MAP;
 }
 
 // Opens the word list and decides on what the open reached. A bit map given as the word list
@@ -190,7 +190,7 @@ static void openinfile(const argchar *infilename, struct reader *infile, struct 
     if (in->kind != REGULAR)
         return;
     int lines = bitlines(infile);
-    if (lines == READ_ERROR)
+    if (infile->error != 0)
         failscan(EOF, infile->error);
     if (lines > 0)
         refuse("open 1", "word list is a bit map");
@@ -233,7 +233,7 @@ static int openoutfile(const argchar *outfilename, const struct place *in)
     static struct reader old;
     old.fd = fd;
     int lines = bitlines(&old);
-    if (lines == READ_ERROR)
+    if (old.error != 0)
         fail("open 2", old.error);
     if (lines == NOT_BIT_MAP)
         refuse("open 2", "existing file is not a bit map");
