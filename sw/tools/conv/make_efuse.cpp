@@ -63,13 +63,13 @@ static int nextbyte(struct reader *r)
         if (r->ended)
             return EOF;
         int n = read(r->fd, r->block, sizeof r->block);
-        r->size = n > 0 ? n : 0;
-        r->next = 0;
         if (n <= 0) {
             r->ended = true;
             r->error = n < 0 ? errno : 0;
             return EOF;
         }
+        r->size = n;
+        r->next = 0;
     }
     return (unsigned char)r->block[r->next++];
 }

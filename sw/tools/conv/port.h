@@ -27,8 +27,9 @@ struct place {
 // Makes the standard descriptors and streams safe to write to, whatever the caller left them.
 void startup();
 
-// Opens the word list for reading, and the bit map for writing without truncating it, created
-// where missing; both in binary. They return a descriptor, or -1 with errno set.
+// Opens the word list for reading, and the bit map for reading and writing (a FIFO or a device
+// for writing only), created where missing and never truncated; both in binary. They return a
+// descriptor, or -1 with errno set.
 int openlist(const argchar *name);
 int openmap(const argchar *name);
 
